@@ -1,0 +1,51 @@
+#include "Object.h"
+
+#include "Sprite.h"
+#include "WorldManager.h"
+
+namespace mx {
+
+namespace {
+// Process-wide, incremented once per constructed object, never reused.
+int nextObjectId = 0;
+} // namespace
+
+Object::Object() : id(nextObjectId++) {
+    WorldManager::getInstance().insertObject(this);
+}
+
+Object::~Object() {
+    WorldManager::getInstance().removeObject(this);
+}
+
+int Object::eventHandler(const Event*) {
+    return 0;
+}
+
+void Object::setSprite(const Sprite* sprite) {
+    animation = Animation{};
+    animation.sprite = sprite;
+    if (sprite == nullptr) {
+        box = Box{-0.5f, 0.5f, -0.5f, 0.5f};
+        return;
+    }
+    animation.name = sprite->getLabel();
+    box = Box::centredOn(Vector::ZERO, static_cast<float>(sprite->getWidth()),
+                         static_cast<float>(sprite->getHeight()));
+}
+
+Box Object::getWorldBox() const {
+    const float hw = (box.right - box.left) * 0.5f;
+    const float hh = (box.bottom - box.top) * 0.5f;
+    return Box{position.x - hw, hw + position.x, position.y - hh, hh + position.y};
+}
+
+} // namespace mx
+
+namespace mx {
+
+int Object::draw() {
+    return -1;
+}
+
+} // namespace mx

@@ -1,0 +1,10 @@
+#include "ResourceManager.h"
+
+namespace mx {
+
+ResourceManager& ResourceManager::getInstance() {
+    static Immortal<ResourceManager> instance;
+    return instance.get();
+}
+
+} // namespace mx

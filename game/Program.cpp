@@ -1,0 +1,43 @@
+#include "Program.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+
+#include "GameManager.h"
+#include "LogManager.h"
+#include "WorldManager.h"
+
+namespace {
+
+std::uint8_t channelFromFloat(float value) {
+    if (value >= 1.0f) {
+        return 255;
+    }
+    if (value <= 0.0f) {
+        return 0;
+    }
+    return static_cast<std::uint8_t>(value * 255.0f);
+}
+
+} // namespace
+
+sf::Color colorFromFloats(float r, float g, float b) {
+    return sf::Color(channelFromFloat(r), channelFromFloat(g), channelFromFloat(b), 255);
+}
+
+int runProgram() {
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+
+    mx::GameManager& game = mx::GameManager::getInstance();
+    if (game.startUp() != 0) {
+        mx::LogManager::getInstance().writeLog("Failed to start engine");
+        return -1;
+    }
+
+    mx::WorldManager::getInstance().setBoundary(mx::Box(-100.0f, 100.0f, -50.0f, 50.0f));
+
+    game.run();
+    game.shutDown();
+    return 0;
+}

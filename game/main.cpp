@@ -1,0 +1,5 @@
+#include "Program.h"
+
+int main() {
+    return runProgram();
+}
