@@ -1,7 +1,12 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
+
+#include <SFML/Graphics/Color.hpp>
+
+#include "Vector.h"
 
 namespace mx {
 
@@ -17,10 +22,18 @@ public:
     [[nodiscard]] int getHeight() const { return height; }
     [[nodiscard]] const std::string& getString() const { return frameStr; }
 
+    /// Row r of the frame: width characters from r × width, shorter where the text
+    /// ends sooner, empty where it has already ended (nothing past the text is read).
+    [[nodiscard]] std::string_view getRow(int r) const;
+
 private:
     int width = 0;
     int height = 0;
     std::string frameStr;
 };
+
+/// Draws a frame centred on a world position, row by row, in one colour; characters
+/// equal to transparent leave their cells untouched (0 skips nothing). Returns 0.
+int drawFrame(const Frame& frame, Vector position, sf::Color color, char transparent);
 
 } // namespace mx

@@ -45,7 +45,26 @@ Box Object::getWorldBox() const {
 namespace mx {
 
 int Object::draw() {
-    return -1;
+    const Sprite* sprite = animation.sprite;
+    if (sprite == nullptr) {
+        return -1;
+    }
+    const int frameCount = sprite->getFrameCount();
+    int result = -1;
+    if (animation.index >= 0 && animation.index < frameCount) {
+        result = drawFrame(sprite->getFrame(animation.index), position, sprite->getColor(),
+                           sprite->getTransparency());
+    }
+    const int slowdown = sprite->getSlowdown();
+    if (slowdown == 0) {
+        return result; // frozen on the current frame
+    }
+    if (++animation.slowdownCount >= slowdown) {
+        animation.slowdownCount = 0;
+        // A sprite without frames has nowhere to go: stay at 0 rather than divide by zero.
+        animation.index = frameCount > 0 ? (animation.index + 1) % frameCount : 0;
+    }
+    return result;
 }
 
 } // namespace mx

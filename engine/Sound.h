@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include <SFML/Audio/Sound.hpp>
+#include <SFML/Audio/SoundBuffer.hpp>
+
+namespace mx {
+
+/// One sound effect held in memory under a label; owned by the resource manager.
+/// Play it through getSound(): setLooping, play, stop.
+class Sound {
+public:
+    Sound() = default;
+    /// The playable sound goes first: it refers to the buffer (and stops with it).
+    ~Sound() { sound.reset(); }
+
+    Sound(const Sound&) = delete;
+    Sound& operator=(const Sound&) = delete;
+
+    /// Decodes a file into the buffer and binds a playable sound to it; false when
+    /// the file is missing or no format SFML decodes.
+    [[nodiscard]] bool loadFromFile(const std::filesystem::path& file);
+
+    /// The playable sound, or null until a file has loaded.
+    [[nodiscard]] sf::Sound* getSound() const { return sound.get(); }
+    [[nodiscard]] const sf::SoundBuffer& getBuffer() const { return buffer; }
+    [[nodiscard]] const std::string& getLabel() const { return label; }
+    void setLabel(std::string l) { label = std::move(l); }
+
+private:
+    std::unique_ptr<sf::Sound> sound;
+    sf::SoundBuffer buffer;
+    std::string label;
+};
+
+} // namespace mx
