@@ -4,8 +4,11 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "DisplayManager.h"
 #include "GameManager.h"
 #include "LogManager.h"
+#include "Menu.h"
+#include "ResourceManager.h"
 #include "WorldManager.h"
 
 namespace {
@@ -26,6 +29,16 @@ sf::Color colorFromFloats(float r, float g, float b) {
     return sf::Color(channelFromFloat(r), channelFromFloat(g), channelFromFloat(b), 255);
 }
 
+void loadGameResources() {
+    // A resource that fails to load has logged why; the game runs without it.
+    mx::ResourceManager& resources = mx::ResourceManager::getInstance();
+    (void)resources.loadSprite("sprites/logo.txt", "logo");
+    (void)resources.loadSprite("sprites/gameover.txt", "gameover");
+    (void)resources.loadSprite("sprites/background.txt", "background");
+    (void)resources.loadSound("sounds/BirdCall_Sonavox.mp3", "Scream");
+    (void)resources.loadSound("sounds/BirdHoot_Sonavox.mp3", "Hoot");
+}
+
 int runProgram() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
@@ -36,6 +49,9 @@ int runProgram() {
     }
 
     mx::WorldManager::getInstance().setBoundary(mx::Box(-100.0f, 100.0f, -50.0f, 50.0f));
+    loadGameResources();
+    mx::DisplayManager::getInstance().setBackgroundColor(colorFromFloats(0.0f, 0.1f, 0.0f));
+    new Menu; // the world owns it from here on
 
     game.run();
     game.shutDown();

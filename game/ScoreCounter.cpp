@@ -1,0 +1,35 @@
+#include "ScoreCounter.h"
+
+#include "EventView.h"
+#include "NestCounter.h"
+#include "ResourceManager.h"
+
+ScoreCounter::ScoreCounter() {
+    setType(TYPE);
+    setLocation(mx::BOTTOM_CENTER);
+    setViewString("Score:");
+    setValue(0);
+    hootSound = mx::ResourceManager::getInstance().getSound("Hoot");
+}
+
+int ScoreCounter::eventHandler(const mx::Event* event) {
+    if (event->getType() != mx::EventView::TYPE) {
+        return 0;
+    }
+    const auto* view = static_cast<const mx::EventView*>(event);
+    if (view->tag != SCORE_EVENT_TAG) {
+        return 0;
+    }
+    if (!view->delta) {
+        setValue(view->value);
+        return 1;
+    }
+    setValue(getValue() + view->value);
+    if (hootSound != nullptr && hootSound->getSound() != nullptr) {
+        // Playing again restarts a hoot that is still sounding.
+        hootSound->getSound()->setLooping(false);
+        hootSound->getSound()->play();
+        ++hootCount;
+    }
+    return 1;
+}

@@ -1,0 +1,2 @@
+// End-to-end tests of the real program (written next).
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// The game's rules in process (written next).
+#include <gtest/gtest.h>
