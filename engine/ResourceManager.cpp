@@ -148,13 +148,23 @@ int ResourceManager::loadSprite(std::string filename, std::string label) {
     return 0;
 }
 
-Sprite* ResourceManager::getSprite(std::string label) const {
-    for (const auto& sprite : sprites) {
-        if (sprite->getLabel() == label) {
-            return sprite.get();
+namespace {
+
+/// The first entry of a table loaded under exactly this label, or null.
+template <typename T>
+T* findByLabel(const std::vector<std::unique_ptr<T>>& table, const std::string& label) {
+    for (const auto& entry : table) {
+        if (entry->getLabel() == label) {
+            return entry.get();
         }
     }
     return nullptr;
+}
+
+} // namespace
+
+Sprite* ResourceManager::getSprite(std::string label) const {
+    return findByLabel(sprites, label);
 }
 
 int ResourceManager::loadSound(std::string filename, std::string label) {
@@ -171,12 +181,7 @@ int ResourceManager::loadSound(std::string filename, std::string label) {
 }
 
 Sound* ResourceManager::getSound(std::string label) const {
-    for (const auto& sound : sounds) {
-        if (sound->getLabel() == label) {
-            return sound.get();
-        }
-    }
-    return nullptr;
+    return findByLabel(sounds, label);
 }
 
 } // namespace mx

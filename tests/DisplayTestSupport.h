@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "DisplayManager.h"
+#include "GameManager.h"
+#include "InputManager.h"
 #include "TestSupport.h"
 #include "WorldManager.h"
 
@@ -41,6 +43,26 @@ protected:
     static mx::DisplayManager& display() { return mx::DisplayManager::getInstance(); }
 
     ScratchDir dir{"mx-font.ttf"};
+};
+
+/// A started display with a started, empty world and input: objects get real window events.
+/// Whatever the test leaves in the world is destroyed after it.
+class LiveWorldTest : public DisplayTest {
+protected:
+    void SetUp() override {
+        DisplayTest::SetUp();
+        world().shutDown();
+        ASSERT_EQ(world().startUp(), 0);
+        ASSERT_EQ(mx::InputManager::getInstance().startUp(), 0);
+        mx::GameManager::getInstance().setGameOver(false);
+    }
+    void TearDown() override {
+        mx::InputManager::getInstance().shutDown();
+        world().shutDown();
+        mx::GameManager::getInstance().setGameOver(false);
+        DisplayTest::TearDown();
+    }
+    static mx::WorldManager& world() { return mx::WorldManager::getInstance(); }
 };
 
 } // namespace test

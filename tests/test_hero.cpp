@@ -127,25 +127,16 @@ TEST_F(HeroTest, SlidesAlongWallsAndStopsInCorners) {
 }
 
 /// The real game loop's input on a window, with xdotool moving the real pointer.
-class RealMouse : public test::DisplayTest {
+class RealMouse : public test::LiveWorldTest {
 protected:
     void SetUp() override {
-        DisplayTest::SetUp();
-        world().shutDown();
-        ASSERT_EQ(world().startUp(), 0);
-        ASSERT_EQ(InputManager::getInstance().startUp(), 0);
+        LiveWorldTest::SetUp();
         world().setBoundary(Box(-100, 100, -50, 50));
         world().setView(Box(-40, 40, -12, 12));
         Bird::discardQuadTree();
         hero = new Hero;
         settle();
     }
-    void TearDown() override {
-        InputManager::getInstance().shutDown();
-        world().shutDown();
-        DisplayTest::TearDown();
-    }
-    static WorldManager& world() { return WorldManager::getInstance(); }
     /// Runs frames (input, step, update, deletion, draw, swap) for a while.
     static void frames(int count) {
         for (int i = 0; i < count; ++i) {

@@ -88,26 +88,15 @@ public:
     std::vector<std::string> lines;
 };
 
-class RealInput : public test::DisplayTest {
+class RealInput : public test::LiveWorldTest {
 protected:
     void SetUp() override {
-        DisplayTest::SetUp();
-        world().shutDown();
-        ASSERT_EQ(world().startUp(), 0);
-        ASSERT_EQ(InputManager::getInstance().startUp(), 0);
-        GameManager::getInstance().setGameOver(false);
+        LiveWorldTest::SetUp();
         recorder = new InputRecorder;
         // Let the window appear and settle before sending it anything.
         pumpFor(std::chrono::milliseconds(300));
         recorder->lines.clear();
     }
-    void TearDown() override {
-        InputManager::getInstance().shutDown();
-        world().shutDown();
-        GameManager::getInstance().setGameOver(false);
-        DisplayTest::TearDown();
-    }
-    static WorldManager& world() { return WorldManager::getInstance(); }
 
     static void pumpFor(std::chrono::milliseconds duration) {
         const auto end = std::chrono::steady_clock::now() + duration;

@@ -16,19 +16,12 @@ namespace {
 
 const sf::Color MARK(0, 200, 0);
 
-class Screen : public test::DisplayTest {
+class Screen : public test::LiveWorldTest {
 protected:
     void SetUp() override {
-        DisplayTest::SetUp();
-        world().shutDown();
-        ASSERT_EQ(world().startUp(), 0);
+        LiveWorldTest::SetUp();
         world().setView(Box(0, 80, 0, 24));
     }
-    void TearDown() override {
-        world().shutDown();
-        DisplayTest::TearDown();
-    }
-    static WorldManager& world() { return WorldManager::getInstance(); }
     static void clearToMark() {
         display().getWindow()->clear(MARK);
         display().invalidateClear();
