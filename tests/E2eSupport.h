@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -210,10 +211,11 @@ private:
     Clock::time_point started;
 };
 
-/// What the virtual display shows now (grabbed with ImageMagick's import).
+/// What the virtual display shows now (grabbed with ImageMagick's import; an
+/// uncompressed file costs the machine less than a PNG, leaving more to the game).
 inline std::optional<sf::Image> screenshot() {
     const std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                       ("moltrix-e2e-screen-" + std::to_string(::getpid()) + ".png");
+                                       ("moltrix-e2e-screen-" + std::to_string(::getpid()) + ".bmp");
     if (shell("import -window root '" + file.string() + "'") != 0) {
         return std::nullopt;
     }
@@ -244,11 +246,12 @@ inline std::string keepForInspection(const sf::Image& image, const std::string& 
 
 /// Takes screenshots until one satisfies the predicate; fails the test (and returns
 /// nothing) if the program exits first or the timeout passes. Each screenshot that does
-/// not satisfy it is also given to onMiss, if any.
+/// not satisfy it is also given to onMiss, if any. Grabbing the screen costs the game
+/// frames (overruns) on a small machine, so screenshots are not taken too often.
 inline std::optional<sf::Image> waitForScreen(Program& program, const std::string& what,
                                               std::chrono::milliseconds timeout,
                                               const std::function<bool(const sf::Image&)>& predicate,
-                                              std::chrono::milliseconds interval = 100ms,
+                                              std::chrono::milliseconds interval = 200ms,
                                               const std::function<void(const sf::Image&)>& onMiss = {}) {
     const auto deadline = Clock::now() + timeout;
     std::optional<sf::Image> last;
