@@ -81,7 +81,9 @@ int LogManager::composeAndWrite(const char* format, std::va_list args) {
     const std::string text = line.str();
     std::fwrite(text.data(), 1, text.size(), stdout);
     if (file) {
-        *file << text;
+        // Flushed line by line: what was logged must survive a crash. Lines are rare
+        // (the per-frame ones are levelled out), so this costs nothing noticeable.
+        *file << text << std::flush;
     } else {
         std::fputs("WARNING: LogManager::writeLog(): Log Manager has not started up. "
                    "Cannot write to log file.\n", stdout);

@@ -174,6 +174,17 @@ TEST_F(LogTest, StartUpEmptiesAnEarlierLog) {
     EXPECT_EQ(test::countLines(content, "INFO: LogManager::startUp(): Successfully started log manager"), 1);
 }
 
+TEST_F(LogTest, EachLineReachesTheFileAtOnce) {
+    test::ScratchDir dir;
+    LogManager& log = LogManager::getInstance();
+    CaptureStdout();
+    ASSERT_EQ(log.startUp(), 0);
+    log.writeLog("ERROR: Something::happened(): before a crash");
+    GetCapturedStdout();
+    // Still running: a crash now must not lose the line.
+    EXPECT_EQ(test::countLines(test::readFile("Moltrix.log"), "before a crash"), 1);
+}
+
 TEST(FrameSchedule, SleepsToThePeriodEndOneMillisecondEarly) {
     constexpr std::int64_t ms = 1000000;
     const std::int64_t start = 5000 * ms;
