@@ -113,6 +113,7 @@ void GameManager::runFrame() {
 void GameManager::drawObjects() {
     const WorldManager& world = WorldManager::getInstance();
     const ObjectList& objects = world.getAllObjects();
+    const Box view = world.getView();
     for (int altitude = 0; altitude <= HIGHEST_ALTITUDE; ++altitude) {
         // The length is re-read at each step: drawing may create objects.
         for (std::size_t i = 0; i < objects.size(); ++i) {
@@ -123,7 +124,7 @@ void GameManager::drawObjects() {
                 continue;
             }
             // On-screen counters are drawn wherever the view is.
-            if (boxesIntersect(object->getWorldBox(), world.getView()) ||
+            if (boxesIntersect(object->getWorldBox(), view) ||
                 dynamic_cast<ViewObject*>(object) != nullptr) {
                 (void)object->draw();
             }

@@ -35,9 +35,7 @@ void Object::setSprite(const Sprite* sprite) {
 }
 
 Box Object::getWorldBox() const {
-    const float hw = (box.right - box.left) * 0.5f;
-    const float hh = (box.bottom - box.top) * 0.5f;
-    return Box{position.x - hw, hw + position.x, position.y - hh, hh + position.y};
+    return Box::centredOn(position, box.getWidth(), box.getHeight());
 }
 
 } // namespace mx

@@ -24,13 +24,6 @@ void sleepMilliseconds(std::int64_t milliseconds) {
     }
 }
 
-std::tm localTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm result{};
-    localtime_s(&result, &now);
-    return result;
-}
-
 #else
 
 // POSIX sleeps already have (sub)millisecond resolution: nothing to ask for.
@@ -49,13 +42,17 @@ void sleepMilliseconds(std::int64_t milliseconds) {
     }
 }
 
+#endif
+
 std::tm localTime() {
     const std::time_t now = std::time(nullptr);
     std::tm result{};
+#ifdef _WIN32
+    localtime_s(&result, &now);
+#else
     localtime_r(&now, &result);
+#endif
     return result;
 }
-
-#endif
 
 } // namespace mx::platform

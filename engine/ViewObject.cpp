@@ -27,8 +27,8 @@ int ViewObject::eventHandler(const Event* event) {
 void ViewObject::setLocation(ViewObjectLocation where) {
     location = where;
     const Box view = WorldManager::getInstance().getView();
-    const float width = view.right - view.left;
-    const float height = view.bottom - view.top;
+    const float width = view.getWidth();
+    const float height = view.getHeight();
     if (where < TOP_LEFT || where > BOTTOM_RIGHT) {
         setPosition(Vector::ZERO);
         return;
@@ -59,14 +59,13 @@ std::string ViewObject::getText() const {
 
 int ViewObject::draw() {
     DisplayManager& display = DisplayManager::getInstance();
-    if (!display.isStarted()) {
-        // drawString says why in the log.
-        return display.drawString(getPosition(), getText(), CENTER_JUSTIFIED, color);
-    }
     const Box view = WorldManager::getInstance().getView();
     const Vector at(view.left + getPosition().x, view.top + getPosition().y);
     const std::string text = getText();
-    display.drawString(at, text, CENTER_JUSTIFIED, color);
+    // Before start-up the display refuses, and says so in the log.
+    if (display.drawString(at, text, CENTER_JUSTIFIED, color) != 0) {
+        return -1;
+    }
     if (border) {
         const std::string dashes(text.size(), '-');
         display.drawString(at + Vector::DOWN, dashes, CENTER_JUSTIFIED, color);

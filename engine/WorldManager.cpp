@@ -72,10 +72,7 @@ void WorldManager::update() {
     collide(snapshot, oldPositions.data());
 
     if (viewFollowing != nullptr) {
-        const Vector p = viewFollowing->getPosition();
-        const float hw = (view.right - view.left) * 0.5f;
-        const float hh = (view.bottom - view.top) * 0.5f;
-        view = Box{p.x - hw, hw + p.x, p.y - hh, hh + p.y};
+        view = Box::centredOn(viewFollowing->getPosition(), view.getWidth(), view.getHeight());
     }
 
     for (std::size_t i = 0; i < n; ++i) {
@@ -92,12 +89,11 @@ void WorldManager::collide(const ObjectList& s, const Vector* oldPositions) {
         if (s[i]->getSolidness() == INTANGIBLE) {
             continue;
         }
+        // Only a colliding pair (a put-back, or its handlers) can move anything, so the
+        // box is read again after each one and not for every pair.
+        Box box = s[i]->getWorldBox();
         for (std::size_t j = i + 1; j < n; ++j) {
-            if (s[j]->getSolidness() == INTANGIBLE) {
-                continue;
-            }
-            // Positions are read afresh: a put-back changes the pairs tested after it.
-            if (!boxesIntersect(s[i]->getWorldBox(), s[j]->getWorldBox())) {
+            if (s[j]->getSolidness() == INTANGIBLE || !boxesIntersect(box, s[j]->getWorldBox())) {
                 continue;
             }
             if (s[i]->getSolidness() == SOLID && s[j]->getSolidness() == SOLID) {
@@ -110,6 +106,7 @@ void WorldManager::collide(const ObjectList& s, const Vector* oldPositions) {
             s[i]->eventHandler(&first);
             const EventCollision second(s[j], s[i]);
             s[j]->eventHandler(&second);
+            box = s[i]->getWorldBox();
         }
     }
 }

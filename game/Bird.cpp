@@ -104,9 +104,7 @@ void Bird::onStep(const mx::EventStep& step) {
 }
 
 int Bird::draw() {
-    if (quadtree != nullptr) {
-        discardQuadTree();
-    }
+    discardQuadTree();
     const sf::Color c = color >= 0 && color < 4 ? BIRD_COLORS[color] : mx::WHITE;
     (void)mx::DisplayManager::getInstance().drawCh(getPosition(), BIRD_CHAR, c);
     return 0;
