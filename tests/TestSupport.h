@@ -1,91 +1,107 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <sstream>
-#include <string>
 
+#include <SFML/Graphics.hpp>
 #include <gtest/gtest.h>
 
+#include "Bird.h"
+#include "DisplayManager.h"
+#include "EventStep.h"
 #include "GameManager.h"
+#include "InputManager.h"
 #include "WorldManager.h"
 
 namespace test {
 
-/// The repository root, for data files such as the font and the sprites.
-inline std::filesystem::path sourceDir() {
-    return MOLTRIX_SOURCE_DIR;
+inline std::filesystem::path sourceDir() { return MOLTRIX_SOURCE_DIR; }
+
+/// Where tests leave screenshots; scripts/update-docs copies them to docs/.
+inline std::filesystem::path screenshot(const char* name) {
+    const auto dir = std::filesystem::path(MOLTRIX_BINARY_DIR) / "screenshots";
+    std::filesystem::create_directories(dir);
+    return dir / name;
 }
 
-/// Runs a test in a fresh, empty working folder (the log file lands there),
-/// optionally with copies of data files from the repository.
+/// A fresh working folder for one test, with copies of repository files or folders.
 class ScratchDir {
 public:
-    explicit ScratchDir(std::initializer_list<const char*> dataFiles = {}) {
-        previous = std::filesystem::current_path();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "scratch";
-        for (char& c : name) {
-            if (c == '/') c = '_';
-        }
-        path = std::filesystem::temp_directory_path() / ("moltrix-test-" + std::to_string(::getpid()) + "-" + name);
+    explicit ScratchDir(std::initializer_list<const char*> files = {}) : previous(std::filesystem::current_path()) {
+        path = std::filesystem::temp_directory_path() /
+               ("moltrix-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
-        for (const char* file : dataFiles) {
-            const auto target = path / file;
-            std::filesystem::create_directories(target.parent_path());
-            std::filesystem::copy(sourceDir() / file, target, std::filesystem::copy_options::recursive);
-        }
+        for (const char* file : files) std::filesystem::copy(sourceDir() / file, path / file, std::filesystem::copy_options::recursive);
         std::filesystem::current_path(path);
     }
     ~ScratchDir() {
         std::filesystem::current_path(previous);
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
+        std::filesystem::remove_all(path);
     }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
     [[nodiscard]] const std::filesystem::path& getPath() const { return path; }
 
 private:
-    std::filesystem::path previous;
-    std::filesystem::path path;
+    std::filesystem::path previous, path;
 };
 
 inline std::string readFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
     std::ostringstream content;
-    content << in.rdbuf();
+    content << std::ifstream(file, std::ios::binary).rdbuf();
     return content.str();
 }
 
-/// Counts the lines of text that contain needle.
 inline int countLines(const std::string& text, const std::string& needle) {
     std::istringstream in(text);
     int count = 0;
-    for (std::string line; std::getline(in, line);) {
-        if (line.find(needle) != std::string::npos) {
-            ++count;
-        }
-    }
+    for (std::string line; std::getline(in, line);) count += line.find(needle) != std::string::npos;
     return count;
 }
 
-/// A fixture with a started, empty world; every object left over is destroyed after the test.
+/// A started, empty world of the game's size seen through an 80 x 24 view; whatever a
+/// test leaves in it is destroyed afterwards.
 class WorldTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        mx::WorldManager& world = mx::WorldManager::getInstance();
-        world.shutDown();
-        ASSERT_EQ(world.startUp(), 0);
-        world.setBoundary(mx::Box(0.0f, 80.0f, 0.0f, 24.0f));
-        world.setView(mx::Box(0.0f, 80.0f, 0.0f, 24.0f));
-        world.setViewFollowing(nullptr);
+        world().shutDown();
+        ASSERT_EQ(world().startUp(), 0);
+        world().setBoundary(mx::Box(-100, 100, -50, 50));
+        world().setView(mx::Box(-40, 40, -12, 12));
         mx::GameManager::getInstance().setGameOver(false);
     }
-    void TearDown() override { mx::WorldManager::getInstance().shutDown(); }
+    void TearDown() override { world().shutDown(); }
+    static mx::WorldManager& world() { return mx::WorldManager::getInstance(); }
+    static Bird* bird(int color, mx::Vector at, mx::Vector velocity = mx::Vector::ZERO) {
+        auto* b = new Bird(color);
+        b->setPosition(at);
+        b->setVelocity(velocity);
+        return b;
+    }
+    static void step() {
+        const mx::EventStep event;
+        world().onEvent(&event);
+    }
+};
+
+/// A WorldTest with a started display (with the repository's font) and input.
+class DisplayTest : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        ASSERT_EQ(display().startUp(), 0);
+        ASSERT_EQ(mx::InputManager::getInstance().startUp(), 0);
+    }
+    void TearDown() override {
+        WorldTest::TearDown();
+        mx::InputManager::getInstance().shutDown();
+        display().setBackgroundColor(mx::BLACK);
+        display().shutDown();
+    }
+    static mx::DisplayManager& display() { return mx::DisplayManager::getInstance(); }
+    ScratchDir dir{"mx-font.ttf"};
 };
 
 } // namespace test

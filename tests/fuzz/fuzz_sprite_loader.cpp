@@ -1,51 +1,27 @@
-// libFuzzer target: whatever a sprite file holds, loading ends with a result, and
-// drawing and animating what loaded reads nothing beyond the frames' text.
-#include <cstddef>
-#include <cstdint>
+// libFuzzer target: whatever a sprite file holds, loading ends with a result, and drawing
+// and animating what loaded reads nothing beyond the frames' text.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <string>
 
 #include "Object.h"
 #include "ResourceManager.h"
 #include "WorldManager.h"
 
-namespace {
-
-const std::string& spriteFile() {
-    static const std::string path = (std::filesystem::temp_directory_path() / "moltrix-fuzz-sprite.txt").string();
-    return path;
-}
-
-bool prepare() {
-    // Log lines (refused drawing, bad headers) are expected by the thousand: keep them quiet.
-    if (std::freopen("/dev/null", "w", stdout) == nullptr) {
-        return false;
-    }
-    return mx::WorldManager::getInstance().startUp() == 0;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool ready = prepare();
-    if (!ready) {
-        return 0;
-    }
-    {
-        std::ofstream file(spriteFile(), std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    static const std::string file = (std::filesystem::temp_directory_path() / "moltrix-fuzz-sprite.txt").string();
+    // Log lines (refused drawing, bad headers) come by the thousand: keep them quiet.
+    static const bool ready = std::freopen("/dev/null", "w", stdout) && mx::WorldManager::getInstance().startUp() == 0;
+    if (!ready) return 0;
+    std::ofstream(file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
+                                                                  static_cast<std::streamsize>(size));
     mx::ResourceManager& resources = mx::ResourceManager::getInstance();
     (void)resources.startUp();
-    if (resources.loadSprite(spriteFile(), "fuzz") == 0) {
+    if (resources.loadSprite(file, "fuzz") == 0) {
         const mx::Sprite* sprite = resources.getSprite("fuzz");
         mx::Object object;
         object.setSprite(sprite);
-        for (int i = 0; i < 5; ++i) {
-            (void)object.draw();
-        }
+        for (int i = 0; i < 5; ++i) (void)object.draw();
         for (int f = 0; f < sprite->getFrameCount(); ++f) {
             const mx::Frame& frame = sprite->getFrame(f);
             for (int r = 0; r < frame.getHeight() && !frame.getRow(r).empty(); ++r) {
