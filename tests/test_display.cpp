@@ -3,6 +3,8 @@
 #include <random>
 
 #include "LogManager.h"
+#include "Sprite.h"
+#include "ViewObject.h"
 #include "TestSupport.h"
 
 using namespace mx;
@@ -150,6 +152,31 @@ TEST_F(Display, EveryPrintableCharacterFitsItsCell) {
                              CENTER_JUSTIFIED, colors[i]);
     }
     ASSERT_TRUE(display().capture().saveToFile(test::screenshot("display.png")));
+}
+
+TEST_F(Display, ScreenshotOfAnAnimatedSpriteAndTheNinePlaces) {
+    display().setBackgroundColor(sf::Color(0, 25, 0));
+    Sprite bird(3);
+    bird.setWidth(7);
+    bird.setHeight(3);
+    bird.setColor(YELLOW);
+    bird.setSlowdown(1);
+    bird.setTransparency(' ');
+    for (const char* f : {R"(\     / \_o_/        )", R"(       --(o)--       )", R"(        /'o'\ /     \)"}) bird.addFrame(Frame(7, 3, f));
+    for (int i = 0; i < 3; ++i) { // one object, drawn in three frames of its animation
+        auto* o = new Object;
+        o->setSprite(&bird);
+        o->setPosition(Vector(-12.0f + 12 * static_cast<float>(i), -5.5f));
+        for (int k = 0; k < i; ++k) o->draw();
+    }
+    display().setBackgroundColor(sf::Color(0, 25, 0)); // only the last draws show
+    for (int place = 0; place < 9; ++place) {
+        auto* v = new ViewObject;
+        v->setValue(place);
+        v->setLocation(static_cast<ViewObjectLocation>(place));
+    }
+    GameManager::getInstance().drawObjects();
+    ASSERT_TRUE(display().capture().saveToFile(test::screenshot("sprites-and-views.png")));
 }
 
 TEST(DisplayFailures, RefusesToDrawBeforeStartUpAndReportsFontProblems) {

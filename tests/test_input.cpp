@@ -1,5 +1,9 @@
-// Input: the key table. (Real keys, buttons, moves and the close button reaching the
-// game: test_e2e.)
+// Input: the key table, and real X input reaching objects in order.
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "EventMouse.h"
 #include "TestSupport.h"
 
 using namespace mx;
@@ -29,6 +33,51 @@ TEST(KeyTable, EverySfmlKeyTranslates) {
     }
     EXPECT_EQ(undefined, 27); // shifts, alts, system keys, Menu, Hyphen, paging, the numpad, F13-F15...
     EXPECT_EQ(InputManager::pixelToCells({64, 48}), Vector(5.0f, 1.5f));
+}
+
+} // namespace
+
+namespace {
+
+/// Writes every keyboard and mouse event it gets as one line; a repeated move once.
+struct InputRecorder : mx::Object {
+    int eventHandler(const mx::Event* e) override {
+        std::string line;
+        if (const auto* k = dynamic_cast<const mx::EventKeyboard*>(e)) {
+            line = "key " + std::to_string(k->getKey()) + (k->getKeyboardAction() == mx::KEY_PRESSED ? " down" : " up");
+        } else if (const auto* m = dynamic_cast<const mx::EventMouse*>(e)) {
+            const mx::Vector p = m->getMousePosition();
+            line = "mouse " + std::to_string(m->getMouseAction()) + " " + std::to_string(m->getMouseButton()) + " " +
+                   std::to_string(static_cast<int>(p.x * 10)) + "," + std::to_string(static_cast<int>(p.y * 10));
+        }
+        if (!line.empty() && (lines.empty() || lines.back() != line)) lines.push_back(line);
+        return 1;
+    }
+    std::vector<std::string> lines;
+};
+
+using RealInput = test::DisplayTest;
+
+TEST_F(RealInput, KeysButtonsAndMovesArriveInOrderAndTheCloseButtonEndsTheGame) {
+    const auto pump = [](int ms) {
+        for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms); std::chrono::steady_clock::now() < end;) {
+            mx::InputManager::getInstance().getInput();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    };
+    auto* recorder = new InputRecorder;
+    pump(300); // the window settles
+    recorder->lines.clear();
+    ASSERT_EQ(std::system("xdotool mousemove 128 96 sleep 0.1 key a key shift key 0 mousedown 3 mouseup 3 mousemove 64 48"), 0);
+    pump(700);
+    EXPECT_EQ(recorder->lines, (std::vector<std::string>{"mouse 2 -1 100,30", "key 36 down", "key 36 up", "key -1 down",
+                                                         "key -1 up", "key 71 down", "key 71 up", "mouse 0 1 100,30",
+                                                         "mouse 1 1 100,30", "mouse 2 -1 50,15"}));
+    recorder->lines.clear();
+    ASSERT_EQ(std::system((test::sourceDir() / "scripts/close-window").string().c_str()), 0);
+    pump(300);
+    EXPECT_TRUE(mx::GameManager::getInstance().getGameOver());
+    EXPECT_TRUE(recorder->lines.empty()); // no event reaches the objects
 }
 
 } // namespace
