@@ -7,8 +7,8 @@
 #include <SFML/Graphics.hpp>
 #include <benchmark/benchmark.h>
 
-#include "DisplayManager.h"
-#include "WorldManager.h"
+#include <mx/DisplayManager.h>
+#include <mx/WorldManager.h>
 
 namespace {
 

@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
+#include <mx/EventStep.h>
+#include <mx/WorldManager.h>
+
 #include "Bird.h"
-#include "EventStep.h"
 #include "Hero.h"
-#include "WorldManager.h"
 
 namespace {
 

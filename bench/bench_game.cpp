@@ -11,12 +11,13 @@
 #include <filesystem>
 #include <vector>
 
-#include "DisplayManager.h"
-#include "EventKeyboard.h"
-#include "GameManager.h"
+#include <mx/DisplayManager.h>
+#include <mx/EventKeyboard.h>
+#include <mx/GameManager.h>
+#include <mx/WorldManager.h>
+
 #include "Menu.h"
 #include "Program.h"
-#include "WorldManager.h"
 
 namespace {
 

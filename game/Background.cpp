@@ -1,8 +1,8 @@
 #include "Background.h"
 
-#include "ResourceManager.h"
-#include "Sprite.h"
-#include "WorldManager.h"
+#include <mx/ResourceManager.h>
+#include <mx/Sprite.h>
+#include <mx/WorldManager.h>
 
 Background::Background() {
     mx::Sprite* sprite = mx::ResourceManager::getInstance().getSprite("background");

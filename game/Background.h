@@ -2,8 +2,8 @@
 
 #include <SFML/Graphics/Color.hpp>
 
-#include "Object.h"
-#include "ObjectList.h"
+#include <mx/Object.h>
+#include <mx/ObjectList.h>
 
 /// The faint translucent green the background sprite is shown in.
 inline constexpr sf::Color BACKGROUND_TINT{0, 255, 0, 51};

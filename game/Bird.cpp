@@ -4,12 +4,13 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "DisplayManager.h"
-#include "EventOut.h"
-#include "EventStep.h"
+#include <mx/DisplayManager.h>
+#include <mx/EventOut.h>
+#include <mx/EventStep.h>
+#include <mx/LogManager.h>
+#include <mx/WorldManager.h>
+
 #include "Hero.h"
-#include "LogManager.h"
-#include "WorldManager.h"
 
 mx::ObjectList Bird::birdlist;
 std::unique_ptr<QuadTree> Bird::quadtree;

@@ -5,8 +5,9 @@
 
 #include <SFML/Graphics/Color.hpp>
 
-#include "Object.h"
-#include "ObjectList.h"
+#include <mx/Object.h>
+#include <mx/ObjectList.h>
+
 #include "QuadTree.h"
 
 namespace mx {

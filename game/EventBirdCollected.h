@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Event.h"
+#include <mx/Event.h>
 
 class Bird;
 

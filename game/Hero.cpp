@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "DisplayManager.h"
-#include "EventMouse.h"
-#include "EventStep.h"
-#include "ResourceManager.h"
-#include "WorldManager.h"
+#include <mx/DisplayManager.h>
+#include <mx/EventMouse.h>
+#include <mx/EventStep.h>
+#include <mx/ResourceManager.h>
+#include <mx/WorldManager.h>
 
 Hero::Hero() : Bird(-1) {
     mx::WorldManager& world = mx::WorldManager::getInstance();

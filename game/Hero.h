@@ -2,8 +2,9 @@
 
 #include <SFML/Graphics/Color.hpp>
 
+#include <mx/Vector.h>
+
 #include "Bird.h"
-#include "Vector.h"
 
 namespace mx {
 class Sound;

@@ -2,19 +2,20 @@
 
 #include <string>
 
+#include <mx/DisplayManager.h>
+#include <mx/EventKeyboard.h>
+#include <mx/EventStep.h>
+#include <mx/GameManager.h>
+#include <mx/ResourceManager.h>
+#include <mx/WorldManager.h>
+
 #include "Background.h"
 #include "Bird.h"
-#include "DisplayManager.h"
-#include "EventKeyboard.h"
-#include "EventStep.h"
-#include "GameManager.h"
 #include "Hero.h"
 #include "Nest.h"
 #include "NestCounter.h"
-#include "ResourceManager.h"
 #include "ScoreCounter.h"
 #include "Timer.h"
-#include "WorldManager.h"
 
 namespace {
 

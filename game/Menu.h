@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Object.h"
-#include "Vector.h"
+#include <mx/Object.h>
+#include <mx/Vector.h>
 
 /// The one object that lives for the whole run and leads from screen to screen: the
 /// title (with the last score after a game), a game, the game-over picture.

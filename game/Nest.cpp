@@ -2,13 +2,14 @@
 
 #include <string>
 
+#include <mx/EventCollision.h>
+#include <mx/LogManager.h>
+#include <mx/ResourceManager.h>
+#include <mx/Sprite.h>
+#include <mx/WorldManager.h>
+
 #include "Bird.h"
 #include "EventBirdCollected.h"
-#include "EventCollision.h"
-#include "LogManager.h"
-#include "ResourceManager.h"
-#include "Sprite.h"
-#include "WorldManager.h"
 
 Nest::Nest(int color_, mx::Vector position) : color(color_) {
     mx::ResourceManager& resources = mx::ResourceManager::getInstance();

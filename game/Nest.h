@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Object.h"
+#include <mx/Object.h>
 
 /// The sprite file every nest shows, recoloured per nest.
 inline constexpr const char* NEST_SPRITE_FILE = "sprites/nest.txt";

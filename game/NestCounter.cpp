@@ -1,9 +1,10 @@
 #include "NestCounter.h"
 
+#include <mx/EventView.h>
+#include <mx/WorldManager.h>
+
 #include "Bird.h"
 #include "EventBirdCollected.h"
-#include "EventView.h"
-#include "WorldManager.h"
 
 NestCounter::NestCounter(int birdColor_, mx::ViewObjectLocation location) : birdColor(birdColor_) {
     setViewString("Birds");

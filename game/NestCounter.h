@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ViewObject.h"
+#include <mx/ViewObject.h>
 
 /// The tag of the view events that add to the score.
 inline constexpr const char* SCORE_EVENT_TAG = "ScoreEventView";

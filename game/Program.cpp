@@ -4,12 +4,13 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "DisplayManager.h"
-#include "GameManager.h"
-#include "LogManager.h"
+#include <mx/DisplayManager.h>
+#include <mx/GameManager.h>
+#include <mx/LogManager.h>
+#include <mx/ResourceManager.h>
+#include <mx/WorldManager.h>
+
 #include "Menu.h"
-#include "ResourceManager.h"
-#include "WorldManager.h"
 
 namespace {
 
@@ -39,9 +40,20 @@ void loadGameResources() {
     (void)resources.loadSound("sounds/BirdHoot_Sonavox.mp3", "Hoot");
 }
 
+void useGameData() {
+    // The game's data lies where its font is: beside a game run from its source tree,
+    // or in share/moltrix of an installed one.
+    if (const auto folder = mx::ResourceManager::findDataFolder(FONT_FILE, "moltrix")) {
+        mx::ResourceManager::getInstance().setDataFolder(*folder);
+    }
+    // Its own copy: without it the game does not start, even where the engine's is installed.
+    mx::DisplayManager::getInstance().setFontFile(FONT_FILE);
+}
+
 int runProgram() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
+    useGameData();
     mx::GameManager& game = mx::GameManager::getInstance();
     if (game.startUp() != 0) {
         mx::LogManager::getInstance().writeLog("Failed to start engine");

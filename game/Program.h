@@ -6,7 +6,14 @@
 /// and others are scaled by 255 in single precision and truncated (0.1 gives 25).
 [[nodiscard]] sf::Color colorFromFloats(float r, float g, float b);
 
-/// Loads the game's sprites and sounds from the working folder.
+/// The game's font; the folder that holds it holds the sprites and sounds too.
+inline constexpr const char* FONT_FILE = "mx-font.ttf";
+
+/// Finds the game's data (the working folder, the program's folder, or share/moltrix
+/// beside it) and sets the engine up to read it, and only its own font.
+void useGameData();
+
+/// Loads the game's sprites and sounds from its data folder.
 void loadGameResources();
 
 /// The whole program: start the engine, set up the game, run it, shut down.

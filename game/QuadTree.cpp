@@ -1,6 +1,6 @@
 #include "QuadTree.h"
 
-#include "Object.h"
+#include <mx/Object.h>
 
 namespace {
 

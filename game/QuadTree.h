@@ -3,8 +3,8 @@
 #include <array>
 #include <memory>
 
-#include "Box.h"
-#include "ObjectList.h"
+#include <mx/Box.h>
+#include <mx/ObjectList.h>
 
 /// Objects a leaf holds before it divides.
 inline constexpr int QUADTREE_CAPACITY = 4;

@@ -1,8 +1,9 @@
 #include "ScoreCounter.h"
 
-#include "EventView.h"
+#include <mx/EventView.h>
+#include <mx/ResourceManager.h>
+
 #include "NestCounter.h"
-#include "ResourceManager.h"
 
 ScoreCounter::ScoreCounter() {
     setType(TYPE);

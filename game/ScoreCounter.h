@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ViewObject.h"
+#include <mx/ViewObject.h>
 
 namespace mx {
 class Sound;

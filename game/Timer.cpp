@@ -1,8 +1,9 @@
 #include "Timer.h"
 
-#include "EventStep.h"
+#include <mx/EventStep.h>
+#include <mx/WorldManager.h>
+
 #include "Menu.h"
-#include "WorldManager.h"
 
 Timer::Timer() {
     setValue(GAME_SECONDS);

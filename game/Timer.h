@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ViewObject.h"
+#include <mx/ViewObject.h>
 
 /// Seconds in a game.
 inline constexpr int GAME_SECONDS = 180;

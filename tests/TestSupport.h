@@ -9,12 +9,13 @@
 #include <SFML/Graphics.hpp>
 #include <gtest/gtest.h>
 
+#include <mx/DisplayManager.h>
+#include <mx/EventStep.h>
+#include <mx/GameManager.h>
+#include <mx/InputManager.h>
+#include <mx/WorldManager.h>
+
 #include "Bird.h"
-#include "DisplayManager.h"
-#include "EventStep.h"
-#include "GameManager.h"
-#include "InputManager.h"
-#include "WorldManager.h"
 
 namespace test {
 

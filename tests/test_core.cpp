@@ -3,9 +3,10 @@
 #include <regex>
 #include <thread>
 
-#include "LogManager.h"
+#include <mx/LogManager.h>
+#include <mx/ViewObject.h>
+
 #include "TestSupport.h"
-#include "ViewObject.h"
 
 using namespace mx;
 using testing::internal::CaptureStdout;
@@ -39,10 +40,29 @@ TEST(Managers, StartOnceAndStopThoseStartedInReverseWhenOneFails) {
 
     test::ScratchDir dir;
     std::filesystem::create_directory("Moltrix.log"); // cannot be opened as a file
+    std::ofstream("state") << "a file, where the user's state folder should be\n";
+    ::setenv("XDG_STATE_HOME", (dir.getPath() / "state").c_str(), 1);
     CaptureStdout();
     EXPECT_EQ(GameManager::getInstance().startUp(), -1);
     EXPECT_EQ(test::countLines(GetCapturedStdout(), "ERROR: LogManager::startUp(): Failed to open 'Moltrix.log' for writing"), 1);
     EXPECT_FALSE(WorldManager::getInstance().isStarted());
+}
+
+TEST(Log, GoesToTheUsersStateFolderWhenTheWorkingFolderCannotTakeItAndSaysWhere) {
+    test::ScratchDir dir;
+    std::filesystem::create_directory("Coins.log");
+    ::setenv("XDG_STATE_HOME", (dir.getPath() / "state").c_str(), 1);
+    LogManager& log = LogManager::getInstance();
+    log.setLogFile("Coins.log");
+    CaptureStdout();
+    ASSERT_EQ(log.startUp(), 0);
+    log.writeLog("a line");
+    log.shutDown();
+    log.setLogFile(LogManager::LOG_FILE);
+    const std::filesystem::path moved = dir.getPath() / "state/coins/Coins.log";
+    EXPECT_EQ(test::countLines(GetCapturedStdout(), "INFO: LogManager::startUp(): Cannot write 'Coins.log' in the working "
+                                                     "folder: logging to '" + moved.string() + "'"), 1);
+    EXPECT_EQ(test::countLines(test::readFile(moved), "a line"), 1);
 }
 
 TEST(Log, LinesPrefixesLevelsAndBadFormats) {

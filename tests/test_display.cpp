@@ -2,9 +2,10 @@
 #include <locale>
 #include <random>
 
-#include "LogManager.h"
-#include "Sprite.h"
-#include "ViewObject.h"
+#include <mx/LogManager.h>
+#include <mx/Sprite.h>
+#include <mx/ViewObject.h>
+
 #include "TestSupport.h"
 
 using namespace mx;

@@ -3,11 +3,12 @@
 #include <cmath>
 #include <random>
 
+#include <mx/EventMouse.h>
+#include <mx/ResourceManager.h>
+
 #include "Background.h"
-#include "EventMouse.h"
 #include "Hero.h"
 #include "QuadTree.h"
-#include "ResourceManager.h"
 #include "TestSupport.h"
 
 using namespace mx;

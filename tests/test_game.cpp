@@ -1,13 +1,14 @@
 // The game's rules in process: the menu's screens, starting and clearing games, nests
 // collecting birds, the counters, the score and the timer.
-#include "EventKeyboard.h"
-#include "EventView.h"
+#include <mx/EventKeyboard.h>
+#include <mx/EventView.h>
+#include <mx/ResourceManager.h>
+
 #include "Hero.h"
 #include "Menu.h"
 #include "Nest.h"
 #include "NestCounter.h"
 #include "Program.h"
-#include "ResourceManager.h"
 #include "ScoreCounter.h"
 #include "TestSupport.h"
 #include "Timer.h"

@@ -3,7 +3,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "EventMouse.h"
+#include <mx/EventMouse.h>
+
 #include "TestSupport.h"
 
 using namespace mx;

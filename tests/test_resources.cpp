@@ -1,8 +1,9 @@
 // Sprite files and sounds: the loader's format rules and hardening, the tables, animation.
 #include <chrono>
 
-#include "LogManager.h"
-#include "ResourceManager.h"
+#include <mx/LogManager.h>
+#include <mx/ResourceManager.h>
+
 #include "TestSupport.h"
 
 using namespace mx;

@@ -1,8 +1,9 @@
 // View objects: their nine places wherever the view is, their texts, the view-event rule.
 // (How they look on the screen: the counters in test_e2e's screenshots.)
-#include "EventView.h"
+#include <mx/EventView.h>
+#include <mx/ViewObject.h>
+
 #include "TestSupport.h"
-#include "ViewObject.h"
 
 using namespace mx;
 

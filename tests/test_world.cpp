@@ -2,8 +2,9 @@
 #include <functional>
 #include <vector>
 
-#include "EventCollision.h"
-#include "EventOut.h"
+#include <mx/EventCollision.h>
+#include <mx/EventOut.h>
+
 #include "TestSupport.h"
 
 using namespace mx;

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Object.h"
-#include "ResourceManager.h"
-#include "WorldManager.h"
+#include <mx/Object.h>
+#include <mx/ResourceManager.h>
+#include <mx/WorldManager.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string file = (std::filesystem::temp_directory_path() / "moltrix-fuzz-sprite.txt").string();

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <mx/Event.h>
+
+namespace mx {
+
+/// Tells an object that it has just left the world's boundary.
+struct EventOut : Event {
+    static constexpr const char* TYPE = "OutEvent";
+
+    EventOut() { setType(TYPE); }
+};
+
+} // namespace mx

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include <mx/Manager.h>
+
+#if defined(__GNUC__) || defined(__clang__)
+#define MX_PRINTF_FORMAT(formatIndex, firstArg) __attribute__((format(printf, formatIndex, firstArg)))
+#else
+#define MX_PRINTF_FORMAT(formatIndex, firstArg)
+#endif
+
+namespace mx {
+
+/// The engine's diagnostic channel: printf-style lines, prefixed with the wall-clock
+/// time and the frame count, written to standard output and to the log file
+/// ("Moltrix.log" unless the game names its own).
+class LogManager : public Manager {
+public:
+    static constexpr const char* TYPE = "LogManager";
+    /// The log file's name when the game sets none.
+    static constexpr const char* LOG_FILE = "Moltrix.log";
+
+    /// The one log manager, usable from first call until the process ends.
+    static LogManager& getInstance();
+
+    /// Writes one line; returns its length (prefixes and newline included),
+    /// or -1 when the format cannot be applied.
+    int writeLog(const char* format, ...) MX_PRINTF_FORMAT(2, 3);
+
+    /// As writeLog, but does nothing and returns 0 when level exceeds the verbosity.
+    int writeLog(std::uint8_t level, const char* format, ...) MX_PRINTF_FORMAT(3, 4);
+
+    /// Names the log file, emptied at each start-up. Set it before start-up; a relative
+    /// name is opened in the working folder, or, where that cannot be written, in the
+    /// user's state folder ($XDG_STATE_HOME or ~/.local/state, in a folder named after
+    /// the file in lower case: "Moltrix.log" goes to .../moltrix/Moltrix.log).
+    void setLogFile(std::filesystem::path name) { logFile = std::move(name); }
+    [[nodiscard]] const std::filesystem::path& getLogFile() const { return logFile; }
+    /// Where the log is being written; empty when not started.
+    [[nodiscard]] const std::filesystem::path& getLogPath() const { return logPath; }
+
+    [[nodiscard]] bool getShowTime() const { return showTime; }
+    void setShowTime(bool show) { showTime = show; }
+    [[nodiscard]] bool getShowStepCount() const { return showStepCount; }
+    void setShowStepCount(bool show) { showStepCount = show; }
+    [[nodiscard]] std::uint8_t getVerbosity() const { return verbosity; }
+    void setVerbosity(std::uint8_t level) { verbosity = level; }
+
+private:
+    friend class Immortal<LogManager>;
+    LogManager() { setType(TYPE); }
+
+    int startUpImpl() override;
+    void shutDownImpl() override;
+
+    /// Opens the log file at path, emptying it; false when it cannot be written.
+    bool open(const std::filesystem::path& path);
+
+    /// The routine both forms share: compose, then write to the console and the file.
+    int composeAndWrite(const char* format, std::va_list args);
+
+    bool showTime = true;
+    bool showStepCount = true;
+    std::uint8_t verbosity = 0;
+    std::unique_ptr<std::ofstream> file;
+    std::filesystem::path logFile = LOG_FILE;
+    std::filesystem::path logPath;
+};
+
+} // namespace mx

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <mx/Manager.h>
+#include <mx/Sound.h>
+#include <mx/Sprite.h>
+
+namespace mx {
+
+/// Keeps the sprites and sounds the game loads, each under a label, from start-up
+/// to shut-down. Objects hold plain pointers to them.
+class ResourceManager : public Manager {
+public:
+    static constexpr int SPRITE_TABLE_SIZE = 500;
+    static constexpr int SOUND_TABLE_SIZE = 50;
+    /// Sprite files asking for more are refused before anything is allocated.
+    static constexpr int MAX_SPRITE_FRAMES = 10000;
+    static constexpr long long MAX_SPRITE_LINES = 1000000; ///< frames × rows
+
+    static ResourceManager& getInstance();
+
+    /// Loads a sprite file (format in the README) under a label. Returns 0 when
+    /// the sprite was added, -1 when not; a bad file logs why.
+    int loadSprite(std::string filename, std::string label);
+
+    /// The first sprite loaded under exactly this label, or null.
+    [[nodiscard]] Sprite* getSprite(std::string label) const;
+
+    /// Loads a sound file SFML decodes (the game's are MP3) under a label.
+    /// Returns 0 when the sound was added, -1 when not.
+    int loadSound(std::string filename, std::string label);
+
+    /// The first sound loaded under exactly this label, or null.
+    [[nodiscard]] Sound* getSound(std::string label) const;
+
+    /// The folder in which relative file names are looked up: those of sprites, sounds
+    /// and the display's font. Empty (the default) means the working folder.
+    void setDataFolder(std::filesystem::path folder) { dataFolder = std::move(folder); }
+    [[nodiscard]] const std::filesystem::path& getDataFolder() const { return dataFolder; }
+
+    /// A file name as the engine opens it: a relative one inside the data folder.
+    [[nodiscard]] std::filesystem::path resolve(const std::filesystem::path& file) const;
+
+    /// Finds a game's data wherever it was started from: the first of the working folder,
+    /// the executable's folder and share/gameName beside the executable's folder (where
+    /// an installed game keeps its data) that holds marker, a file every copy of the
+    /// data has. Nothing when none does.
+    [[nodiscard]] static std::optional<std::filesystem::path> findDataFolder(const std::filesystem::path& marker,
+                                                                             const std::string& gameName);
+
+    [[nodiscard]] int getSpriteCount() const { return static_cast<int>(sprites.size()); }
+    [[nodiscard]] int getSoundCount() const { return static_cast<int>(sounds.size()); }
+
+private:
+    friend class Immortal<ResourceManager>;
+    ResourceManager() = default;
+
+    int startUpImpl() override;
+    void shutDownImpl() override;
+
+    std::vector<std::unique_ptr<Sprite>> sprites;
+    std::vector<std::unique_ptr<Sound>> sounds;
+    std::filesystem::path dataFolder;
+};
+
+} // namespace mx

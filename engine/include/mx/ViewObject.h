@@ -1,0 +1,68 @@
+#pragma once
+
+#include <string>
+
+#include <SFML/Graphics/Color.hpp>
+
+#include <mx/Object.h>
+
+namespace mx {
+
+/// The nine places of the screen a view object can stand at, row by row.
+enum ViewObjectLocation : int {
+    TOP_LEFT = 0,
+    TOP_CENTER = 1,
+    TOP_RIGHT = 2,
+    CENTER_LEFT = 3,
+    CENTER_CENTER = 4,
+    CENTER_RIGHT = 5,
+    BOTTOM_LEFT = 6,
+    BOTTOM_CENTER = 7,
+    BOTTOM_RIGHT = 8,
+};
+
+/// An on-screen labelled value, such as a score. It stands at a fixed place of the
+/// screen whatever the view does (its position is relative to the view's corner),
+/// never collides, is drawn last, and changes through view events tagged with its label.
+class ViewObject : public Object {
+public:
+    static constexpr const char* TYPE = "ViewObject";
+
+    ViewObject();
+
+    /// Takes a view event whose tag equals the label exactly; returns 1 then, else 0.
+    int eventHandler(const Event* event) override;
+
+    /// Draws "label value", framed by bars and dash lines when border is set.
+    /// Returns 0, or -1 when the display has not started.
+    int draw() override;
+
+    /// Stores the place and puts the object there, from the current view's size.
+    void setLocation(ViewObjectLocation location);
+    [[nodiscard]] ViewObjectLocation getLocation() const { return location; }
+
+    void setViewString(std::string s) { viewString = std::move(s); }
+    [[nodiscard]] const std::string& getViewString() const { return viewString; }
+    void setValue(int v) { value = v; }
+    [[nodiscard]] int getValue() const { return value; }
+    void setDrawValue(bool draw_) { drawValue = draw_; }
+    [[nodiscard]] bool isDrawValue() const { return drawValue; }
+    /// Changing the border does not move the object; setLocation places by the border it finds.
+    void setBorder(bool b) { border = b; }
+    [[nodiscard]] bool isBorder() const { return border; }
+    void setColor(sf::Color c) { color = c; }
+    [[nodiscard]] sf::Color getColor() const { return color; }
+
+    /// The text the object shows: the label, the value when shown, bars when bordered.
+    [[nodiscard]] std::string getText() const;
+
+private:
+    std::string viewString;
+    int value = 0;
+    bool drawValue = true;
+    bool border = true;
+    sf::Color color = sf::Color::White;
+    ViewObjectLocation location = TOP_CENTER;
+};
+
+} // namespace mx

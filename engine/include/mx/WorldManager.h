@@ -1,0 +1,65 @@
+#pragma once
+
+#include <string>
+
+#include <mx/Box.h>
+#include <mx/Manager.h>
+#include <mx/ObjectList.h>
+
+namespace mx {
+
+class Object;
+
+/// Owns the world: every live object, the objects waiting to be destroyed,
+/// the boundary and the view. Moves and collides the objects once per frame.
+class WorldManager : public Manager {
+public:
+    static constexpr const char* TYPE = "WorldManager";
+
+    /// The one world manager; creating it also creates the display manager to read the grid.
+    static WorldManager& getInstance();
+
+    /// Registers an object; called by the Object constructor only.
+    void insertObject(Object* object) { objects.insert(object); }
+    /// Unregisters an object; called by the Object destructor only.
+    void removeObject(Object* object) { objects.remove(object); }
+
+    [[nodiscard]] const ObjectList& getAllObjects() const { return objects; }
+
+    /// Every object whose type string equals type exactly, in list order.
+    [[nodiscard]] ObjectList objectsOfType(std::string type) const;
+
+    /// Queues an object for destruction after the current update.
+    void markForDelete(Object* object) { deletions.insert(object); }
+
+    /// Destroys every queued object, including those queued while this runs.
+    void deleteMarked();
+
+    /// One world step: move, collide, follow, tell who left the world.
+    void update();
+
+    [[nodiscard]] Box getBoundary() const { return boundary; }
+    void setBoundary(Box b) { boundary = b; }
+    [[nodiscard]] Box getView() const { return view; }
+    void setView(Box v) { view = v; }
+    /// The object the view is centred on at each update; null stops following.
+    void setViewFollowing(Object* object) { viewFollowing = object; }
+    [[nodiscard]] Object* getViewFollowing() const { return viewFollowing; }
+
+private:
+    friend class Immortal<WorldManager>;
+    WorldManager();
+
+    int startUpImpl() override;
+    void shutDownImpl() override;
+
+    void collide(const ObjectList& snapshot, const Vector* oldPositions);
+
+    ObjectList objects;
+    ObjectList deletions;
+    Box boundary;
+    Box view;
+    Object* viewFollowing = nullptr;
+};
+
+} // namespace mx

@@ -1,0 +1,106 @@
+#include <mx/InputManager.h>
+
+#include <SFML/Window/Event.hpp>
+
+#include <mx/DisplayManager.h>
+#include <mx/EventMouse.h>
+#include <mx/GameManager.h>
+#include <mx/LogManager.h>
+
+#include "Immortal.h"
+
+namespace mx {
+
+Keyboard::Key translateKey(sf::Keyboard::Key key) {
+    using K = sf::Keyboard::Key;
+    const int code = static_cast<int>(key);
+    if (key >= K::A && key <= K::Z) {
+        return static_cast<Keyboard::Key>(code + 36);
+    }
+    if (key >= K::Num1 && key <= K::Num9) {
+        return static_cast<Keyboard::Key>(code + 35);
+    }
+    if (key >= K::F1 && key <= K::F12) {
+        return static_cast<Keyboard::Key>(code - 61);
+    }
+    switch (key) {
+    case K::Num0: return Keyboard::NUM0;
+    case K::Space: return Keyboard::SPACE;
+    case K::Enter: return Keyboard::ENTER;
+    case K::Escape: return Keyboard::ESCAPE;
+    case K::Tab: return Keyboard::TAB;
+    case K::Left: return Keyboard::LEFT;
+    case K::Right: return Keyboard::RIGHT;
+    case K::Up: return Keyboard::UP;
+    case K::Down: return Keyboard::DOWN;
+    case K::Pause: return Keyboard::PAUSE;
+    case K::Subtract: return Keyboard::SUBTRACT;
+    case K::Add: return Keyboard::ADD;
+    case K::Grave: return Keyboard::GRAVE;
+    case K::Period: return Keyboard::PERIOD;
+    case K::Comma: return Keyboard::COMMA;
+    case K::Slash: return Keyboard::SLASH;
+    case K::Equal: return Keyboard::EQUAL;
+    case K::Backslash: return Keyboard::BACKSLASH;
+    case K::Multiply: return Keyboard::MULTIPLY;
+    case K::Apostrophe: return Keyboard::APOSTROPHE;
+    case K::Semicolon: return Keyboard::SEMICOLON;
+    case K::LControl: return Keyboard::LCONTROL;
+    case K::RControl: return Keyboard::RCONTROL;
+    case K::RShift: return Keyboard::RSHIFT;
+    case K::Backspace: return Keyboard::BACKSPACE;
+    case K::LBracket: return Keyboard::LBRACKET;
+    case K::RBracket: return Keyboard::RBRACKET;
+    default: return Keyboard::UNDEFINED_KEY;
+    }
+}
+
+InputManager& InputManager::getInstance() {
+    static Immortal<InputManager> instance;
+    return instance.get();
+}
+
+int InputManager::startUpImpl() {
+    if (!DisplayManager::getInstance().isStarted()) {
+        LogManager::getInstance().writeLog("Cannot start input manager until display manager has been started");
+        return 1;
+    }
+    return 0;
+}
+
+Vector InputManager::pixelToCells(sf::Vector2i pixel) {
+    const DisplayManager& display = DisplayManager::getInstance();
+    return Vector(static_cast<float>(pixel.x) / display.charWidth(),
+                  static_cast<float>(pixel.y) / display.charHeight());
+}
+
+void InputManager::getInput() {
+    sf::RenderWindow* window = DisplayManager::getInstance().getWindow();
+    if (window == nullptr) {
+        return;
+    }
+    while (const std::optional<sf::Event> event = window->pollEvent()) {
+        if (event->is<sf::Event::Closed>()) {
+            // The window stays open until the engine shuts down.
+            GameManager::getInstance().setGameOver(true);
+        } else if (const auto* pressed = event->getIf<sf::Event::KeyPressed>()) {
+            const EventKeyboard key(translateKey(pressed->code), KEY_PRESSED);
+            onEvent(&key);
+        } else if (const auto* released = event->getIf<sf::Event::KeyReleased>()) {
+            const EventKeyboard key(translateKey(released->code), KEY_RELEASED);
+            onEvent(&key);
+        } else if (const auto* down = event->getIf<sf::Event::MouseButtonPressed>()) {
+            const EventMouse mouse(pixelToCells(down->position), PRESSED, static_cast<int>(down->button));
+            onEvent(&mouse);
+        } else if (const auto* up = event->getIf<sf::Event::MouseButtonReleased>()) {
+            const EventMouse mouse(pixelToCells(up->position), RELEASED, static_cast<int>(up->button));
+            onEvent(&mouse);
+        } else if (const auto* moved = event->getIf<sf::Event::MouseMoved>()) {
+            const EventMouse mouse(pixelToCells(moved->position), MOVED, UNDEFINED_MOUSE_BUTTON);
+            onEvent(&mouse);
+        }
+        // Every other kind of window event is ignored.
+    }
+}
+
+} // namespace mx

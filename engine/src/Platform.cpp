@@ -1,0 +1,115 @@
+#include "Platform.h"
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+#include <timeapi.h>
+#else
+#include <time.h>
+
+#include <cerrno>
+#endif
+
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
+namespace mx::platform {
+
+#ifdef _WIN32
+
+void beginTimerResolution() { timeBeginPeriod(1); }
+
+void endTimerResolution() { timeEndPeriod(1); }
+
+void sleepMilliseconds(std::int64_t milliseconds) {
+    if (milliseconds > 0) {
+        Sleep(static_cast<DWORD>(milliseconds));
+    }
+}
+
+#else
+
+// POSIX sleeps already have (sub)millisecond resolution: nothing to ask for.
+void beginTimerResolution() {}
+
+void endTimerResolution() {}
+
+void sleepMilliseconds(std::int64_t milliseconds) {
+    if (milliseconds <= 0) {
+        return;
+    }
+    timespec remaining{static_cast<time_t>(milliseconds / 1000),
+                       static_cast<long>((milliseconds % 1000) * 1000000)};
+    // A signal may cut the sleep short: sleep on for what is left.
+    while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {
+    }
+}
+
+#endif
+
+namespace {
+
+/// An environment variable's value, or empty when unset.
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+} // namespace
+
+std::tm localTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm result{};
+#ifdef _WIN32
+    localtime_s(&result, &now);
+#else
+    localtime_r(&now, &result);
+#endif
+    return result;
+}
+
+#ifdef _WIN32
+
+std::filesystem::path executablePath() {
+    std::wstring buffer(MAX_PATH, L'\0');
+    while (true) {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return std::filesystem::path(buffer);
+        }
+        buffer.resize(buffer.size() * 2); // cut short: try a longer buffer
+    }
+}
+
+std::filesystem::path userStateFolder() {
+    const std::string local = environment("LOCALAPPDATA");
+    return local.empty() ? std::filesystem::path() : std::filesystem::path(local);
+}
+
+#else
+
+std::filesystem::path executablePath() {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : path;
+}
+
+std::filesystem::path userStateFolder() {
+    // XDG: a relative value is invalid and must be ignored.
+    const std::filesystem::path state = environment("XDG_STATE_HOME");
+    if (state.is_absolute()) {
+        return state;
+    }
+    const std::string home = environment("HOME");
+    return home.empty() ? std::filesystem::path() : std::filesystem::path(home) / ".local" / "state";
+}
+
+#endif
+
+} // namespace mx::platform

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+
+/// The few operating-system calls the engine makes, behind one interface:
+/// the Windows multimedia timer and Sleep there, POSIX equivalents elsewhere.
+namespace mx::platform {
+
+/// Asks for 1-millisecond timer resolution so that sleeps end on time.
+void beginTimerResolution();
+
+/// Gives the timer resolution back.
+void endTimerResolution();
+
+/// Sleeps for about the given number of milliseconds; 0 or less returns at once.
+void sleepMilliseconds(std::int64_t milliseconds);
+
+/// The local wall-clock time, at one-second resolution.
+[[nodiscard]] std::tm localTime();
+
+/// The running program's file, or an empty path where the platform does not tell.
+[[nodiscard]] std::filesystem::path executablePath();
+
+/// The user's folder for files a program keeps between runs but nobody edits, such
+/// as logs: $XDG_STATE_HOME or ~/.local/state (%LOCALAPPDATA% on Windows); empty when unknown.
+[[nodiscard]] std::filesystem::path userStateFolder();
+
+} // namespace mx::platform

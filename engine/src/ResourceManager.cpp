@@ -1,0 +1,212 @@
+#include <mx/ResourceManager.h>
+
+#include <cctype>
+#include <exception>
+#include <fstream>
+#include <limits>
+
+#include <mx/DisplayManager.h>
+#include <mx/LogManager.h>
+
+#include "Immortal.h"
+#include "Platform.h"
+
+namespace mx {
+
+namespace {
+
+struct NamedColor {
+    const char* name;
+    sf::Color color;
+};
+
+constexpr NamedColor COLOR_WORDS[] = {
+    {"WHITE", WHITE}, {"RED", RED},         {"GREEN", GREEN},   {"BLUE", BLUE},
+    {"CYAN", CYAN},   {"MAGENTA", MAGENTA}, {"YELLOW", YELLOW}, {"BLACK", BLACK},
+};
+
+/// The five header fields of a sprite file.
+struct SpriteHeader {
+    int frameCount = 0;
+    int width = 0;
+    int height = 0;
+    int slowdown = 0;
+    sf::Color color = WHITE;
+};
+
+std::string upperCase(std::string word) {
+    for (char& c : word) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return word;
+}
+
+/// A line without its line end; a carriage return before the line feed is not part of it.
+/// Past the end of the file, lines read as empty.
+std::string readLine(std::istream& in) {
+    std::string line;
+    if (!std::getline(in, line)) {
+        return {};
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
+} // namespace
+
+ResourceManager& ResourceManager::getInstance() {
+    static Immortal<ResourceManager> instance;
+    return instance.get();
+}
+
+int ResourceManager::startUpImpl() {
+    sprites.clear();
+    sounds.clear();
+    sprites.reserve(SPRITE_TABLE_SIZE);
+    sounds.reserve(SOUND_TABLE_SIZE);
+    return 0;
+}
+
+void ResourceManager::shutDownImpl() {
+    sprites.clear();
+    sounds.clear(); // destroying a sound stops it
+}
+
+int ResourceManager::loadSprite(std::string filename, std::string label) {
+    if (!isStarted() || getSpriteCount() >= SPRITE_TABLE_SIZE) {
+        return -1;
+    }
+    LogManager& log = LogManager::getInstance();
+    std::ifstream file(resolve(filename));
+    if (!file.is_open()) {
+        log.writeLog("ERROR: ResourceManager::loadSprite(): Failed to open file: '%s'", filename.c_str());
+        return -1;
+    }
+
+    SpriteHeader header;
+    try {
+        std::string colorWord;
+        file >> header.frameCount >> header.width >> header.height >> header.slowdown >> colorWord;
+        // Numbers the stream cannot read, or negative ones, make no sprite.
+        if (file.fail() || header.frameCount < 0 || header.width < 0 || header.height < 0 ||
+            header.slowdown < 0) {
+            log.writeLog("ERROR: ResourceManager::loadSprite(): Failed to parse sprite header");
+            return -1;
+        }
+        const std::string upper = upperCase(colorWord);
+        bool known = false;
+        for (const NamedColor& named : COLOR_WORDS) {
+            if (upper == named.name) {
+                header.color = named.color;
+                known = true;
+                break;
+            }
+        }
+        if (!known) {
+            log.writeLog("WARNING: ResourceManager::loadSprite(): Invalid color: '%s'", upper.c_str());
+        }
+        file.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    } catch (const std::exception&) {
+        log.writeLog("ERROR: ResourceManager::loadSprite(): Failed to parse sprite header");
+        return -1;
+    }
+
+    // Decided before allocating: a header may ask for more than memory or patience allow.
+    const long long lines = static_cast<long long>(header.frameCount) * header.height;
+    if (header.frameCount > MAX_SPRITE_FRAMES || lines > MAX_SPRITE_LINES) {
+        log.writeLog("ERROR: ResourceManager::loadSprite(): Sprite too large: %d frames of %d rows "
+                     "(at most %d frames and %lld rows in all): '%s'",
+                     header.frameCount, header.height, MAX_SPRITE_FRAMES, MAX_SPRITE_LINES, filename.c_str());
+        return -1;
+    }
+
+    std::vector<Frame> frames;
+    try {
+        frames.reserve(static_cast<std::size_t>(header.frameCount));
+        for (int f = 0; f < header.frameCount; ++f) {
+            std::string text;
+            for (int row = 0; row < header.height; ++row) {
+                text += readLine(file);
+            }
+            frames.emplace_back(header.width, header.height, std::move(text));
+        }
+    } catch (const std::exception&) {
+        log.writeLog("ERROR: ResourceManager::loadSprite(): Failed to parse file");
+        return -1;
+    }
+    file.close();
+
+    auto sprite = std::make_unique<Sprite>(header.frameCount);
+    sprite->setWidth(header.width);
+    sprite->setHeight(header.height);
+    sprite->setSlowdown(header.slowdown);
+    sprite->setColor(header.color);
+    sprite->setLabel(std::move(label));
+    for (const Frame& frame : frames) {
+        sprite->addFrame(frame);
+    }
+    sprites.push_back(std::move(sprite));
+    return 0;
+}
+
+namespace {
+
+/// The first entry of a table loaded under exactly this label, or null.
+template <typename T>
+T* findByLabel(const std::vector<std::unique_ptr<T>>& table, const std::string& label) {
+    for (const auto& entry : table) {
+        if (entry->getLabel() == label) {
+            return entry.get();
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+Sprite* ResourceManager::getSprite(std::string label) const {
+    return findByLabel(sprites, label);
+}
+
+int ResourceManager::loadSound(std::string filename, std::string label) {
+    if (!isStarted() || getSoundCount() >= SOUND_TABLE_SIZE) {
+        return -1;
+    }
+    auto sound = std::make_unique<Sound>();
+    if (!sound->loadFromFile(resolve(filename))) {
+        return -1; // SFML has said why on its error stream
+    }
+    sound->setLabel(std::move(label));
+    sounds.push_back(std::move(sound));
+    return 0;
+}
+
+Sound* ResourceManager::getSound(std::string label) const {
+    return findByLabel(sounds, label);
+}
+
+std::filesystem::path ResourceManager::resolve(const std::filesystem::path& file) const {
+    return dataFolder.empty() || file.is_absolute() ? file : dataFolder / file;
+}
+
+std::optional<std::filesystem::path> ResourceManager::findDataFolder(const std::filesystem::path& marker,
+                                                                     const std::string& gameName) {
+    std::error_code error;
+    std::vector<std::filesystem::path> candidates{std::filesystem::current_path(error)};
+    const std::filesystem::path executable = platform::executablePath();
+    if (!executable.empty()) {
+        const std::filesystem::path folder = executable.parent_path();
+        candidates.push_back(folder);
+        candidates.push_back((folder / ".." / "share" / gameName).lexically_normal());
+    }
+    for (const std::filesystem::path& candidate : candidates) {
+        if (!candidate.empty() && std::filesystem::is_regular_file(candidate / marker, error)) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace mx
