@@ -1,5 +1,7 @@
 # The two commands of the README. Both build and run inside an environment that
 # has SFML 3 (natively, or a Debian sid root made on first use: scripts/sfml-env).
+# The last test step runs on the host: it builds a game of its own, outside the
+# repository, with the engine as a subdirectory, through scripts/sfml-env.
 .PHONY: run test clean
 
 run:
@@ -7,6 +9,7 @@ run:
 
 test:
 	scripts/sfml-env scripts/test
+	scripts/test-package subdirectory
 
 clean:
 	rm -rf build

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -23,15 +24,25 @@ const sf::Color HERO(57, 250, 128), CALLING(252, 107, 3);
 /// The program, started in a working folder with its output in a file; killed if still running at the end.
 class Program {
 public:
-    explicit Program(const std::filesystem::path& folder) : output(folder / "output.txt") {
-        const std::string binary = MOLTRIX_GAME_BINARY, dir = folder.string(), out = output.string();
+    explicit Program(const std::filesystem::path& folder, const std::string& binary = MOLTRIX_GAME_BINARY,
+                     const std::filesystem::path& outputFile = {})
+        : output(outputFile.empty() ? folder / "output.txt" : outputFile) {
+        const std::string dir = folder.string(), out = output.string();
+        // Root may write anywhere; without these capabilities a read-only folder is read-only to it too.
+        const bool dropOverride = ::geteuid() == 0 && (std::filesystem::status(folder).permissions() &
+                                                        std::filesystem::perms::owner_write) == std::filesystem::perms::none;
         pid = ::fork();
         if (pid == 0) {
             const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (::chdir(dir.c_str()) != 0 || fd < 0) ::_exit(126);
             ::dup2(fd, 1);
             ::dup2(fd, 2);
-            ::execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+            if (dropOverride) {
+                ::execlp("setpriv", "setpriv", "--bounding-set=-dac_override,-dac_read_search", binary.c_str(),
+                         static_cast<char*>(nullptr));
+            } else {
+                ::execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+            }
             ::_exit(127);
         }
     }
@@ -189,6 +200,30 @@ TEST(E2e, WithoutSpritesItRunsAndLogsEachMissingFile) {
         EXPECT_EQ(test::countLines(s.log(), std::string("Failed to open file: 'sprites/") + file + ".txt'"), 1);
     }
 }
+
+#ifdef MOLTRIX_INSTALLED_GAME
+TEST(E2e, TheInstalledGameFindsItsDataFromAnyFolderAndLogsWhereItCan) {
+    test::ScratchDir dir;
+    const std::filesystem::path elsewhere = dir.getPath() / "elsewhere", locked = dir.getPath() / "locked";
+    std::filesystem::create_directories(elsewhere);
+    std::filesystem::create_directories(locked);
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                             std::filesystem::perms::others_write, std::filesystem::perm_options::remove);
+    ::setenv("XDG_STATE_HOME", (dir.getPath() / "state").c_str(), 1);
+    for (const auto& folder : {elsewhere, locked}) {
+        Program program(folder, MOLTRIX_INSTALLED_GAME, dir.getPath() / (folder.filename().string() + ".txt"));
+        EXPECT_TRUE(waitFor(program, 20s, title)) << program.text();
+        ASSERT_EQ(run("xdotool key q"), 0);
+        EXPECT_EQ(program.exit(5000ms), 0) << program.text();
+    }
+    EXPECT_EQ(test::countLines(test::readFile(elsewhere / "Moltrix.log"), "ERROR"), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(locked));
+    const std::filesystem::path moved = dir.getPath() / "state/moltrix/Moltrix.log";
+    EXPECT_EQ(test::countLines(test::readFile(dir.getPath() / "locked.txt"), "logging to '" + moved.string() + "'"), 1);
+    EXPECT_EQ(test::countLines(test::readFile(moved), "ERROR"), 0);
+    EXPECT_GT(test::readFile(moved).size(), 0u);
+}
+#endif
 
 TEST(FullRound, GameOverAfterThreeMinutesThenTheTitleWithTheScore) {
     ASSERT_EQ(run("xdotool mousemove 512 384"), 0);
