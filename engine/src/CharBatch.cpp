@@ -26,11 +26,17 @@ bool overlap(const sf::FloatRect& a, const sf::FloatRect& b) {
 
 } // namespace
 
-CharBatch::CharBatch(sf::Vector2f area_)
-    : area(area_),
-      columns(std::max(1, static_cast<int>(std::ceil(area_.x / BUCKET_SIZE)))),
-      rows(std::max(1, static_cast<int>(std::ceil(area_.y / BUCKET_SIZE)))),
-      buckets(static_cast<std::size_t>(columns * rows)) {}
+CharBatch::CharBatch(sf::Vector2f area_) {
+    setArea(area_);
+}
+
+void CharBatch::setArea(sf::Vector2f area_) {
+    clear();
+    area = area_;
+    columns = std::max(1, static_cast<int>(std::ceil(area.x / BUCKET_SIZE)));
+    rows = std::max(1, static_cast<int>(std::ceil(area.y / BUCKET_SIZE)));
+    buckets.assign(static_cast<std::size_t>(columns * rows), Bucket{});
+}
 
 bool CharBatch::isVisible(const sf::FloatRect& r) const {
     return r.position.x < area.x && r.position.x + r.size.x > 0.0f && r.position.y < area.y &&

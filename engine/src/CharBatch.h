@@ -41,6 +41,9 @@ public:
 
     void clear();
 
+    /// Sets the pixels that can be seen anew (the window's size changed); clears the batch.
+    void setArea(sf::Vector2f area);
+
     /// Segments the current batch needs (two draw calls each at most).
     [[nodiscard]] std::size_t getSegmentCount() const { return segments.size() + 1; }
     /// Background rectangles the batch will draw.
@@ -71,8 +74,8 @@ private:
     void forEachBucket(const sf::FloatRect& r, Visit visit);
 
     sf::Vector2f area;
-    int columns;
-    int rows;
+    int columns = 1;
+    int rows = 1;
     std::vector<Bucket> buckets;
     std::uint32_t generation = 1;
     bool targetHoldsOnlyBackground = false;

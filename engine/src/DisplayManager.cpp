@@ -1,8 +1,10 @@
 #include <mx/DisplayManager.h>
 
+#include <algorithm>
 #include <locale>
 
 #include <SFML/Graphics/Texture.hpp>
+#include <SFML/Window/VideoMode.hpp>
 #include <SFML/System/Exception.hpp>
 #include <SFML/System/String.hpp>
 
@@ -12,6 +14,7 @@
 
 #include "CharBatch.h"
 #include "Immortal.h"
+#include "Platform.h"
 
 #ifndef MX_ENGINE_DATA_DIR
 #define MX_ENGINE_DATA_DIR "" // built outside CMake: no installed font to fall back on
@@ -34,6 +37,9 @@ DisplayManager& DisplayManager::getInstance() {
 DisplayManager::DisplayManager()
     : cellWidth(static_cast<float>(windowWidth) / static_cast<float>(horizontalCells)),
       cellHeight(static_cast<float>(windowHeight) / static_cast<float>(verticalCells)),
+      laidOutFor(static_cast<unsigned>(windowWidth), static_cast<unsigned>(windowHeight)),
+      picture({0, 0}, {windowWidth, windowHeight}),
+      shownCell(cellWidth, cellHeight),
       batch(std::make_unique<CharBatch>(sf::Vector2f(static_cast<float>(windowWidth), static_cast<float>(windowHeight)))) {
     setType(TYPE);
 }
@@ -50,10 +56,14 @@ std::size_t DisplayManager::getPendingBackgroundCount() const {
 
 int DisplayManager::startUpImpl() {
     LogManager& log = LogManager::getInstance();
-    window = std::make_unique<sf::RenderWindow>(
-        sf::VideoMode({static_cast<unsigned>(windowWidth), static_cast<unsigned>(windowHeight)}, 32),
-        sf::String(windowTitle, std::locale()), sf::Style::Titlebar | sf::Style::Close,
-        sf::State::Windowed, sf::ContextSettings{});
+    // Without a display the windowing library would abort the whole program.
+    if (const std::string problem = platform::displayProblem(); !problem.empty()) {
+        log.writeLog("ERROR: DisplayManager::startUpImpl(): No display to open a window on: %s", problem.c_str());
+        return -1;
+    }
+    fullscreen = false;
+    window = std::make_unique<sf::RenderWindow>(sf::VideoMode(startSize(), 32), sf::String(windowTitle, std::locale()),
+                                                sf::Style::Default, sf::State::Windowed, sf::ContextSettings{});
     if (!window->isOpen()) {
         log.writeLog("ERROR: DisplayManager::startUpImpl(): Failed to create SFML window");
         window.reset();
@@ -74,17 +84,135 @@ int DisplayManager::startUpImpl() {
         return -1;
     }
     glyphCache.fill(std::nullopt);
-    batch->clear();
     // Cells start at fractions of a pixel (12.8 per column): unfiltered glyphs stay crisp there.
     font->setSmooth(false);
 
-    window->setVerticalSyncEnabled(true);
-    window->setMouseCursorVisible(false);
-    window->clear(backgroundColor);
+    configureWindow();
+    layOut();
+    clearWindow();
     window->display();
     clearWindow();
-    window->setKeyRepeatEnabled(false);
     return 0;
+}
+
+sf::Vector2u DisplayManager::startSize() const {
+    const sf::Vector2u desktop = sf::VideoMode::getDesktopMode().size;
+    sf::Vector2u usable;
+    if (const auto area = platform::workArea()) {
+        // Panels lie outside the work area already: leave room for the title bar and
+        // borders. Of several monitors, the window opens on one.
+        usable = {std::min(area->width, desktop.x) * 95 / 100, std::min(area->height, desktop.y) * 95 / 100};
+    } else {
+        usable = {desktop.x * 9 / 10, desktop.y * 9 / 10}; // panels, title bar and borders
+    }
+    if (usable.x >= static_cast<unsigned>(windowWidth) && usable.y >= static_cast<unsigned>(windowHeight)) {
+        return {static_cast<unsigned>(windowWidth), static_cast<unsigned>(windowHeight)};
+    }
+    const int high = cellPixelsFor(usable) * verticalCells;
+    return {static_cast<unsigned>(high * windowWidth / windowHeight), static_cast<unsigned>(high)};
+}
+
+int DisplayManager::cellPixelsFor(sf::Vector2u size) const {
+    // Whole pixels per cell row: every row then rasterises alike, and the picture is
+    // exactly 4:3 (a cell is 2/5 as wide as it is high).
+    const int byHeight = static_cast<int>(size.y) / verticalCells;
+    const int byWidth = static_cast<int>(size.x) * windowHeight / (windowWidth * verticalCells);
+    return std::max(MIN_CELL_HEIGHT, std::min(byHeight, byWidth));
+}
+
+void DisplayManager::configureWindow() {
+    window->setVerticalSyncEnabled(true);
+    window->setMouseCursorVisible(false);
+    window->setKeyRepeatEnabled(false);
+    const int high = MIN_CELL_HEIGHT * verticalCells;
+    window->setMinimumSize(sf::Vector2u(static_cast<unsigned>(high * windowWidth / windowHeight), static_cast<unsigned>(high)));
+}
+
+void DisplayManager::layOut() {
+    const sf::Vector2u size = window->getSize();
+    const int cellPixels = cellPixelsFor(size);
+    const int high = cellPixels * verticalCells;
+    const int wide = high * windowWidth / windowHeight;
+    laidOutFor = size;
+    picture = sf::IntRect({(static_cast<int>(size.x) - wide) / 2, (static_cast<int>(size.y) - high) / 2}, {wide, high});
+    shownCell = {static_cast<float>(wide) / static_cast<float>(horizontalCells), static_cast<float>(cellPixels)};
+    // Rounded down, so that glyphs made to fit the 12.8 x 32 cell at FONT_SIZE fit here too.
+    const unsigned shownSize = FONT_SIZE * static_cast<unsigned>(cellPixels) / static_cast<unsigned>(windowHeight / verticalCells);
+    if (shownSize != characterSize) {
+        characterSize = shownSize;
+        reloadFont();
+        glyphCache.fill(std::nullopt);
+    }
+    const sf::Vector2f area(size);
+    batch->setArea(area);
+    wholeWindow = sf::View(sf::FloatRect({0.0f, 0.0f}, area));
+    pictureOnly = wholeWindow;
+    // Cells reaching past the picture's edge are cut there, so margins stay bare.
+    if (const auto visible = picture.findIntersection(sf::IntRect({0, 0}, sf::Vector2i(size)));
+        visible && visible->size != sf::Vector2i(size)) {
+        pictureOnly.setScissor(sf::FloatRect(sf::Vector2f(visible->position).componentWiseDiv(area),
+                                             sf::Vector2f(visible->size).componentWiseDiv(area)));
+    }
+    window->setView(pictureOnly);
+}
+
+void DisplayManager::reloadFont() {
+    if (!font) {
+        return;
+    }
+    // A font keeps the glyphs of every size it has drawn: let those of old sizes go.
+    try {
+        font = std::make_unique<sf::Font>(*fontStream);
+        font->setSmooth(false);
+    } catch (const sf::Exception&) {
+        // The stream gave a font before: keep that one.
+    }
+}
+
+void DisplayManager::fitToWindow() {
+    if (!window || window->getSize() == laidOutFor) {
+        return;
+    }
+    layOut();
+    // Some drivers give the window's buffers their new size only at the next swap: show a
+    // frame of background, so that the next frame is drawn at the new size.
+    clearWindow();
+    window->display();
+    clearWindow();
+}
+
+void DisplayManager::setFullscreen(bool on) {
+    if (!window || on == fullscreen) {
+        return;
+    }
+    if (on) {
+        windowedSize = window->getSize();
+        windowedPosition = window->getPosition();
+    }
+    const sf::String title(windowTitle, std::locale());
+    const sf::VideoMode mode = on ? sf::VideoMode::getDesktopMode() : sf::VideoMode(windowedSize, 32);
+    window->create(mode, title, sf::Style::Default, on ? sf::State::Fullscreen : sf::State::Windowed);
+    if (!window->isOpen()) {
+        LogManager::getInstance().writeLog("ERROR: DisplayManager::setFullscreen(): Failed to create SFML window");
+        if (!on) {
+            return;
+        }
+        window->create(sf::VideoMode(windowedSize, 32), title, sf::Style::Default, sf::State::Windowed);
+        on = false;
+    }
+    fullscreen = on;
+    if (!on) {
+        window->setPosition(windowedPosition);
+    }
+    configureWindow();
+    layOut();
+    clearWindow();
+}
+
+Vector DisplayManager::windowPixelToCells(sf::Vector2i pixel) const {
+    const int x = std::clamp(pixel.x - picture.position.x, 0, picture.size.x - 1);
+    const int y = std::clamp(pixel.y - picture.position.y, 0, picture.size.y - 1);
+    return Vector(static_cast<float>(x) / shownCell.x, static_cast<float>(y) / shownCell.y);
 }
 
 void DisplayManager::setWindowTitle(std::string title) {
@@ -117,6 +245,12 @@ void DisplayManager::shutDownImpl() {
 void DisplayManager::releaseAll() {
     batch->clear();
     glyphCache.fill(std::nullopt);
+    // Until the next window, the grid is the 1024 x 768 picture.
+    laidOutFor = sf::Vector2u(static_cast<unsigned>(windowWidth), static_cast<unsigned>(windowHeight));
+    picture = sf::IntRect({0, 0}, {windowWidth, windowHeight});
+    shownCell = {cellWidth, cellHeight};
+    characterSize = FONT_SIZE;
+    fullscreen = false;
     font.reset();
     fontStream.reset();
     if (window) {
@@ -134,7 +268,7 @@ const sf::Glyph* DisplayManager::glyphFor(char ch) {
         if (codePoint == U' ' || codePoint == U'\t' || codePoint == U'\n') {
             cached = sf::Glyph{}; // sf::Text lays out no quad for these
         } else {
-            cached = font->getGlyph(codePoint, FONT_SIZE, false);
+            cached = font->getGlyph(codePoint, characterSize, false);
         }
     }
     return &*cached;
@@ -142,9 +276,11 @@ const sf::Glyph* DisplayManager::glyphFor(char ch) {
 
 void DisplayManager::drawCell(Vector position, char ch, const sf::Color& color) {
     const Box view = WorldManager::getInstance().getView();
-    const sf::Vector2f pixel(cellWidth * (position.x - view.left), cellHeight * (position.y - view.top));
-    batch->addCell(sf::FloatRect(pixel, {cellWidth, cellHeight}), backgroundColor, glyphFor(ch),
-                  pixel + sf::Vector2f(0.0f, static_cast<float>(FONT_SIZE)), color);
+    const sf::Vector2f pixel = sf::Vector2f(picture.position) +
+                               sf::Vector2f(shownCell.x * (position.x - view.left), shownCell.y * (position.y - view.top));
+    // The baseline lies one character size below the cell's top, as sf::Text puts it.
+    batch->addCell(sf::FloatRect(pixel, shownCell), backgroundColor, glyphFor(ch),
+                   pixel + sf::Vector2f(0.0f, static_cast<float>(characterSize)), color);
 }
 
 int DisplayManager::drawCh(Vector position, char ch, const sf::Color& color) {
@@ -197,7 +333,7 @@ void DisplayManager::swapBuffers() {
 }
 
 void DisplayManager::flushBatch() {
-    batch->draw(*window, font->getTexture(FONT_SIZE));
+    batch->draw(*window, font->getTexture(characterSize));
     batch->clear();
 }
 
@@ -222,7 +358,10 @@ void DisplayManager::setBackgroundColor(sf::Color color) {
 }
 
 void DisplayManager::clearWindow() {
+    // Drawing is clipped to the picture; the clear covers the margins too.
+    window->setView(wholeWindow);
     window->clear(backgroundColor);
+    window->setView(pictureOnly);
     setWindowHoldsOnlyBackground(true);
 }
 

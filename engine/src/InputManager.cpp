@@ -1,5 +1,7 @@
 #include <mx/InputManager.h>
 
+#include <utility>
+
 #include <SFML/Window/Event.hpp>
 
 #include <mx/DisplayManager.h>
@@ -65,13 +67,33 @@ int InputManager::startUpImpl() {
         LogManager::getInstance().writeLog("Cannot start input manager until display manager has been started");
         return 1;
     }
+    altHeld = false;
+    enterReleaseTaken = false;
     return 0;
 }
 
 Vector InputManager::pixelToCells(sf::Vector2i pixel) {
-    const DisplayManager& display = DisplayManager::getInstance();
-    return Vector(static_cast<float>(pixel.x) / display.charWidth(),
-                  static_cast<float>(pixel.y) / display.charHeight());
+    return DisplayManager::getInstance().windowPixelToCells(pixel);
+}
+
+bool InputManager::takeFullscreenKey(sf::Keyboard::Key key, bool pressed, bool altInEvent) {
+    using K = sf::Keyboard::Key;
+    if (key == K::LAlt || key == K::RAlt) {
+        altHeld = pressed;
+        return false; // Alt itself still reaches the objects
+    }
+    if (!pressed) {
+        // A release belongs to the engine when its press did.
+        return key == K::F11 || (key == K::Enter && std::exchange(enterReleaseTaken, false));
+    }
+    const bool altEnter = key == K::Enter && (altHeld || altInEvent);
+    if (key != K::F11 && !altEnter) {
+        return false;
+    }
+    enterReleaseTaken = altEnter;
+    DisplayManager& display = DisplayManager::getInstance();
+    display.setFullscreen(!display.isFullscreen());
+    return true;
 }
 
 void InputManager::getInput() {
@@ -84,11 +106,19 @@ void InputManager::getInput() {
             // The window stays open until the engine shuts down.
             GameManager::getInstance().setGameOver(true);
         } else if (const auto* pressed = event->getIf<sf::Event::KeyPressed>()) {
-            const EventKeyboard key(translateKey(pressed->code), KEY_PRESSED);
-            onEvent(&key);
+            if (!takeFullscreenKey(pressed->code, true, pressed->alt)) {
+                const EventKeyboard key(translateKey(pressed->code), KEY_PRESSED);
+                onEvent(&key);
+            }
         } else if (const auto* released = event->getIf<sf::Event::KeyReleased>()) {
-            const EventKeyboard key(translateKey(released->code), KEY_RELEASED);
-            onEvent(&key);
+            if (!takeFullscreenKey(released->code, false, released->alt)) {
+                const EventKeyboard key(translateKey(released->code), KEY_RELEASED);
+                onEvent(&key);
+            }
+        } else if (event->is<sf::Event::Resized>()) {
+            DisplayManager::getInstance().fitToWindow();
+        } else if (event->is<sf::Event::FocusLost>()) {
+            altHeld = false; // its release goes to another window
         } else if (const auto* down = event->getIf<sf::Event::MouseButtonPressed>()) {
             const EventMouse mouse(pixelToCells(down->position), PRESSED, static_cast<int>(down->button));
             onEvent(&mouse);

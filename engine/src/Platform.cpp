@@ -18,6 +18,13 @@
 #include <cstdlib>
 #include <string>
 #include <system_error>
+#include <vector>
+
+#if !defined(_WIN32) && !defined(__APPLE__)
+#define MX_X11 1
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#endif
 
 namespace mx::platform {
 
@@ -112,6 +119,108 @@ std::filesystem::path userStateFolder() {
     }
     const std::string home = environment("HOME");
     return home.empty() ? std::filesystem::path() : std::filesystem::path(home) / ".local" / "state";
+}
+
+#endif
+
+#ifdef MX_X11
+
+namespace {
+
+/// A connection to the X server, closed when it goes out of scope.
+class XConnection {
+public:
+    XConnection() : display(XOpenDisplay(nullptr)) {}
+    ~XConnection() {
+        if (display != nullptr) {
+            XCloseDisplay(display);
+        }
+    }
+    XConnection(const XConnection&) = delete;
+    XConnection& operator=(const XConnection&) = delete;
+    [[nodiscard]] ::Display* get() const { return display; }
+
+private:
+    ::Display* display;
+};
+
+/// The 32-bit values of a property of the root window; empty when it is not set.
+std::vector<long> rootProperty(::Display* display, const char* name) {
+    std::vector<long> values;
+    const Atom property = XInternAtom(display, name, True);
+    if (property == None) {
+        return values;
+    }
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), property, 0, 1024, False, XA_CARDINAL, &type,
+                           &format, &count, &remaining, &data) == Success &&
+        data != nullptr) {
+        if (format == 32) { // delivered as longs, whatever their size
+            const long* longs = reinterpret_cast<const long*>(data);
+            values.assign(longs, longs + count);
+        }
+        XFree(data);
+    }
+    return values;
+}
+
+} // namespace
+
+std::string displayProblem() {
+    const std::string name = environment("DISPLAY");
+    if (name.empty()) {
+        return "DISPLAY is not set";
+    }
+    const XConnection connection;
+    return connection.get() == nullptr ? "cannot connect to display '" + name + "'" : "";
+}
+
+std::optional<PixelSize> workArea() {
+    const XConnection connection;
+    if (connection.get() == nullptr) {
+        return std::nullopt;
+    }
+    // A window manager publishes x, y, width and height for each virtual desktop.
+    const std::vector<long> areas = rootProperty(connection.get(), "_NET_WORKAREA");
+    const std::vector<long> current = rootProperty(connection.get(), "_NET_CURRENT_DESKTOP");
+    const std::size_t desktop = current.empty() ? 0 : static_cast<std::size_t>(current[0]);
+    if (areas.size() < 4 * (desktop + 1)) {
+        return std::nullopt;
+    }
+    const long width = areas[4 * desktop + 2];
+    const long height = areas[4 * desktop + 3];
+    if (width <= 0 || height <= 0) {
+        return std::nullopt;
+    }
+    return PixelSize{static_cast<unsigned>(width), static_cast<unsigned>(height)};
+}
+
+#elif defined(_WIN32)
+
+std::string displayProblem() {
+    return "";
+}
+
+std::optional<PixelSize> workArea() {
+    RECT area{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0) || area.right <= area.left || area.bottom <= area.top) {
+        return std::nullopt;
+    }
+    return PixelSize{static_cast<unsigned>(area.right - area.left), static_cast<unsigned>(area.bottom - area.top)};
+}
+
+#else
+
+std::string displayProblem() {
+    return "";
+}
+
+std::optional<PixelSize> workArea() {
+    return std::nullopt;
 }
 
 #endif

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 /// The few operating-system calls the engine makes, behind one interface:
 /// the Windows multimedia timer and Sleep there, POSIX equivalents elsewhere.
@@ -26,5 +28,19 @@ void sleepMilliseconds(std::int64_t milliseconds);
 /// The user's folder for files a program keeps between runs but nobody edits, such
 /// as logs: $XDG_STATE_HOME or ~/.local/state (%LOCALAPPDATA% on Windows); empty when unknown.
 [[nodiscard]] std::filesystem::path userStateFolder();
+
+/// Why no window can be opened, such as "DISPLAY is not set"; empty when there is a
+/// display to open one on. Asked first, since the windowing library aborts without one.
+[[nodiscard]] std::string displayProblem();
+
+/// Width and height in pixels.
+struct PixelSize {
+    unsigned width = 0;
+    unsigned height = 0;
+};
+
+/// The part of the desktop that windows may use, without panels and task bars
+/// (the work area), where the platform reports it.
+[[nodiscard]] std::optional<PixelSize> workArea();
 
 } // namespace mx::platform

@@ -9,7 +9,9 @@
 #include <SFML/Graphics/Color.hpp>
 #include <SFML/Graphics/Font.hpp>
 #include <SFML/Graphics/Image.hpp>
+#include <SFML/Graphics/Rect.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/View.hpp>
 #include <SFML/System/FileInputStream.hpp>
 
 #include <mx/Manager.h>
@@ -41,6 +43,12 @@ enum Justification {
 /// characters. Positions are world cells relative to the world manager's view; each
 /// character paints its cell's background and then its glyph.
 ///
+/// The game draws in a picture of 1024 × 768 pixels, 12.8 × 32 per cell, whatever the
+/// window's size. Under that, the display shows the grid at the largest size that fits
+/// the window, keeping its aspect, centred, with margins in the background colour; the
+/// characters are rasterised at the size they are shown, not scaled. The window can be
+/// resized and maximised, and F11 or Alt+Enter switch it to fullscreen and back.
+///
 /// Cells drawn during a frame are collected and drawn together by swapBuffers, which
 /// gives the same picture as drawing each at once in a small fraction of the time.
 class DisplayManager : public Manager {
@@ -50,7 +58,12 @@ public:
     static constexpr const char* WINDOW_TITLE = "Moltrix";
     /// The engine's own font, used when the game sets none.
     static constexpr const char* FONT_FILE = "mx-font.ttf";
+    /// The character size in the 1024 × 768 picture; the size glyphs are rasterised at
+    /// follows the cell height shown (getCharacterSize).
     static constexpr unsigned FONT_SIZE = 30;
+    /// The smallest cell height shown, in pixels: the window cannot be made smaller than
+    /// the grid at that height (320 × 240), and characters stay legible (size 9).
+    static constexpr int MIN_CELL_HEIGHT = 10;
 
     static DisplayManager& getInstance();
 
@@ -77,12 +90,41 @@ public:
     /// The font file the game set, or FONT_FILE.
     [[nodiscard]] const std::filesystem::path& getFontFile() const { return fontFile; }
 
+    /// The grid's width in cells (80).
     [[nodiscard]] int getHorizontal() const { return horizontalCells; }
+    /// The grid's height in cells (24).
     [[nodiscard]] int getVertical() const { return verticalCells; }
+    /// The width of the picture the game draws in, 1024 pixels, whatever the window's
+    /// size: the display scales the grid to the window under it (getPicture).
     [[nodiscard]] int getHorizontalPixels() const { return windowWidth; }
+    /// The height of the picture the game draws in, 768 pixels, whatever the window's size.
     [[nodiscard]] int getVerticalPixels() const { return windowHeight; }
+    /// A cell's width in the 1024 × 768 picture, 12.8 pixels, whatever the window's size.
     [[nodiscard]] float charWidth() const { return cellWidth; }
+    /// A cell's height in the 1024 × 768 picture, 32 pixels, whatever the window's size.
     [[nodiscard]] float charHeight() const { return cellHeight; }
+
+    /// Where the grid is shown in the window, in window pixels: the largest size that
+    /// fits, with a whole number of pixels per cell row, centred. Around it are margins
+    /// in the background colour. 1024 × 768 at (0, 0) in a window of that size.
+    [[nodiscard]] sf::IntRect getPicture() const { return picture; }
+    /// The character size glyphs are rasterised at: FONT_SIZE scaled with the cell
+    /// height shown, rounded down so that glyphs stay inside their cells.
+    [[nodiscard]] unsigned getCharacterSize() const { return characterSize; }
+    /// A pixel of the window as a position in cells of the grid, fractions kept; a pixel
+    /// over a margin or outside the window counts as the nearest pixel of the grid.
+    [[nodiscard]] Vector windowPixelToCells(sf::Vector2i pixel) const;
+
+    /// Lays the grid out anew for the window's present size. The input manager calls it
+    /// when the window reports a new size; what was drawn since the last swapBuffers is
+    /// dropped then, as it was laid out for the old size.
+    void fitToWindow();
+
+    /// Fills the screen at the desktop's resolution, or goes back to the window's size
+    /// and place before. The world, the view and everything drawn keep their cells.
+    /// The input manager calls it for F11 and Alt+Enter. Nothing is kept between runs.
+    void setFullscreen(bool on);
+    [[nodiscard]] bool isFullscreen() const { return fullscreen; }
 
     /// The window, or null before start-up and after shut-down.
     [[nodiscard]] sf::RenderWindow* getWindow() const { return window.get(); }
@@ -116,6 +158,17 @@ private:
     void shutDownImpl() override;
 
     void releaseAll();
+    /// 1024 × 768 where the usable part of the desktop holds it, else the largest
+    /// size of whole cell rows that does.
+    [[nodiscard]] sf::Vector2u startSize() const;
+    /// The cell height shown in a window of the given size.
+    [[nodiscard]] int cellPixelsFor(sf::Vector2u window) const;
+    /// Vertical sync, hidden cursor, no key repeat, the smallest size: for each new window.
+    void configureWindow();
+    /// Takes the layout for the window's size and applies it.
+    void layOut();
+    /// The font anew, so that glyphs of sizes no longer shown are let go.
+    void reloadFont();
     /// Where start-up reads the font from.
     [[nodiscard]] std::filesystem::path fontPath() const;
     /// The glyph sf::Text would show for ch, or null for a character without ink.
@@ -131,6 +184,15 @@ private:
     int verticalCells = 24;
     float cellWidth;
     float cellHeight;
+    sf::Vector2u laidOutFor;             ///< the window size the layout below is for
+    sf::IntRect picture;                 ///< where the grid is shown, in window pixels
+    sf::Vector2f shownCell;              ///< a cell's size there
+    unsigned characterSize = FONT_SIZE;  ///< glyphs are rasterised at this size
+    sf::View wholeWindow;                ///< clears reach the margins through it
+    sf::View pictureOnly;                ///< drawing is clipped to the picture through it
+    bool fullscreen = false;
+    sf::Vector2u windowedSize;           ///< the window's size before fullscreen
+    sf::Vector2i windowedPosition;       ///< and its place
     sf::Color backgroundColor = BLACK;
     std::string windowTitle = WINDOW_TITLE;
     std::filesystem::path fontFile = FONT_FILE;

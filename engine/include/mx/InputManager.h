@@ -13,7 +13,8 @@ namespace mx {
 [[nodiscard]] Keyboard::Key translateKey(sf::Keyboard::Key key);
 
 /// Turns the window's events into keyboard and mouse events for every object.
-/// Closing the window ends the game.
+/// Closing the window ends the game. F11 and Alt+Enter belong to the engine: they
+/// switch the display to fullscreen and back and reach no object.
 class InputManager : public Manager {
 public:
     static constexpr const char* TYPE = "InputManager";
@@ -21,10 +22,12 @@ public:
     static InputManager& getInstance();
 
     /// Drains the window's event queue, broadcasting one engine event per key,
-    /// button or pointer move, in the order the window reported them.
+    /// button or pointer move, in the order the window reported them. A new window
+    /// size lays the display out anew.
     void getInput();
 
-    /// A window pixel position in cells.
+    /// A window pixel position in cells of the grid, through the display's scaling
+    /// (DisplayManager::windowPixelToCells).
     [[nodiscard]] static Vector pixelToCells(sf::Vector2i pixel);
 
 private:
@@ -33,6 +36,12 @@ private:
 
     int startUpImpl() override;
     void shutDownImpl() override {}
+
+    /// Handles F11 and Alt+Enter; true when the key was the engine's and goes no further.
+    bool takeFullscreenKey(sf::Keyboard::Key key, bool pressed, bool altInEvent);
+
+    bool altHeld = false;            ///< an Alt key is down, as far as this window has seen
+    bool enterReleaseTaken = false;  ///< the Enter of an Alt+Enter is still down
 };
 
 } // namespace mx
