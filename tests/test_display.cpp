@@ -1,6 +1,9 @@
 // The character display: placement, justification, transparency, the batch, the font.
+#include <chrono>
+#include <cstdlib>
 #include <locale>
 #include <random>
+#include <thread>
 
 #include <mx/LogManager.h>
 #include <mx/Sprite.h>
@@ -28,6 +31,15 @@ std::pair<int, int> painted(const sf::Image& image, unsigned row) {
 
 class Display : public test::DisplayTest {
 protected:
+    /// Sizes the window through the X server, as a window manager would, and lets the display take the new size.
+    static void resizeWindow(unsigned width, unsigned height) {
+        const std::string id = std::to_string(display().getWindow()->getNativeHandle());
+        ASSERT_EQ(std::system(("xdotool windowsize " + id + " " + std::to_string(width) + " " + std::to_string(height)).c_str()), 0);
+        for (int i = 0; i < 400 && display().getWindow()->getSize() != sf::Vector2u(width, height); ++i) {
+            InputManager::getInstance().getInput();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
     /// Clears the window to the test's own colour, so painted backgrounds show.
     static void clearToMark() {
         display().getWindow()->clear(MARK);
@@ -58,51 +70,71 @@ TEST_F(Display, CellsLandOnTheirPixelsRelativeToTheView) {
     EXPECT_EQ(spanOf(Vector(10.5f, 2), " ", LEFT_JUSTIFIED), P(6, 18)); // pixel 6.4
 }
 
-TEST_F(Display, TheBatchPaintsWhatARectangleAndATextPerCharacterPaint) {
+TEST_F(Display, AtEverySizeTheBatchPaintsWhatARectangleAndATextPerCharacterPaint) {
     std::mt19937 random(1234);
     std::uniform_real_distribution<float> x(-41, 40.5f), y(-13, 12.5f);
     std::uniform_int_distribution<int> ch(32, 126), channel(0, 255);
     struct Cell { Vector at; char ch; sf::Color color; };
     std::vector<Cell> scene;
     const auto byte = [&] { return static_cast<std::uint8_t>(channel(random)); };
-    for (int i = 0; i < 600; ++i) { // whole, half and arbitrary cells, some translucent, overlapping
+    for (int i = 0; i < 600; ++i) { // whole, half and arbitrary cells, some translucent, overlapping, past the edges
         Vector p(x(random), y(random));
         if (i % 3 == 0) p = Vector(std::floor(p.x), std::floor(p.y));
         if (i % 7 == 0) p.x = std::floor(p.x) + 0.5f;
         scene.push_back({p, static_cast<char>(ch(random)), sf::Color(byte(), byte(), byte(), i % 5 ? 255 : 51)});
     }
     const sf::Color background(0, 25, 0);
-    display().setBackgroundColor(background);
     const Box view = world().getView();
-    for (const bool fromMark : {false, true}) { // with and without backgrounds left out
-        const auto start = [&] { fromMark ? (display().getWindow()->clear(MARK), display().invalidateClear())
-                                          : display().setBackgroundColor(background); };
-        start();
-        for (const Cell& c : scene) display().drawCh(c.at, c.ch, c.color);
-        const sf::Image batched = display().capture();
-        start();
-        for (const Cell& c : scene) {
-            const sf::Vector2f pixel(12.8f * (c.at.x - view.left), 32.0f * (c.at.y - view.top));
-            sf::RectangleShape cell({12.8f, 32.0f});
-            cell.setFillColor(background);
-            cell.setPosition(pixel);
-            display().getWindow()->draw(cell);
-            sf::Text text(*display().getFont(), sf::String(c.ch, std::locale()), 30);
-            text.setFillColor(c.color);
-            text.setPosition(pixel);
-            display().getWindow()->draw(text);
-        }
-        sf::Texture texture(display().getWindow()->getSize());
-        texture.update(*display().getWindow());
-        const sf::Image reference = texture.copyToImage();
-        int different = 0;
-        for (unsigned py = 0; py < 768; ++py) {
-            for (unsigned px = 0; px < 1024; ++px) {
-                const sf::Color a = batched.getPixel({px, py}), b = reference.getPixel({px, py});
-                different += std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)}) > 1;
+    // The window as a player or a window manager sizes it; the grid's place and character size there.
+    struct Size { unsigned width, height; sf::IntRect picture; unsigned characterSize; };
+    for (const Size& size : {Size{1024, 768, {{0, 0}, {1024, 768}}, 30}, Size{2048, 1536, {{0, 0}, {2048, 1536}}, 60},
+                             Size{2560, 1440, {{320, 0}, {1920, 1440}}, 56}, Size{800, 600, {{0, 0}, {800, 600}}, 23},
+                             Size{640, 500, {{0, 10}, {640, 480}}, 18}, Size{100, 100, {{-110, -70}, {320, 240}}, 9}}) {
+        SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
+        resizeWindow(size.width, size.height);
+        ASSERT_EQ(display().getPicture(), size.picture);
+        ASSERT_EQ(display().getCharacterSize(), size.characterSize);
+        const sf::Vector2f offset(size.picture.position), cell(size.picture.size.x / 80.0f, size.picture.size.y / 24.0f);
+        for (const bool fromMark : {false, true}) { // with and without backgrounds left out
+            const auto start = [&] { fromMark ? (display().getWindow()->clear(MARK), display().invalidateClear())
+                                              : display().setBackgroundColor(background); };
+            start();
+            for (const Cell& c : scene) display().drawCh(c.at, c.ch, c.color);
+            const sf::Image batched = display().capture();
+            start();
+            for (const Cell& c : scene) { // straight into the window, at the cell's pixel and the shown character size
+                const sf::Vector2f pixel = offset + sf::Vector2f(cell.x * (c.at.x - view.left), cell.y * (c.at.y - view.top));
+                sf::RectangleShape rectangle(cell);
+                rectangle.setFillColor(background);
+                rectangle.setPosition(pixel);
+                display().getWindow()->draw(rectangle);
+                sf::Text text(*display().getFont(), sf::String(c.ch, std::locale()), size.characterSize);
+                text.setFillColor(c.color);
+                text.setPosition(pixel);
+                display().getWindow()->draw(text);
             }
+            sf::Texture texture(display().getWindow()->getSize());
+            texture.update(*display().getWindow());
+            const sf::Image reference = texture.copyToImage();
+            int different = 0, marginsPainted = 0;
+            const std::uint8_t *a = batched.getPixelsPtr(), *b = reference.getPixelsPtr();
+            for (int py = 0; py < static_cast<int>(size.height); ++py) {
+                for (int px = 0; px < static_cast<int>(size.width); ++px, a += 4, b += 4) {
+                    different += std::max({std::abs(a[0] - b[0]), std::abs(a[1] - b[1]), std::abs(a[2] - b[2])}) > 1;
+                    marginsPainted += !size.picture.contains({px, py}) && sf::Color(a[0], a[1], a[2]) != background;
+                }
+            }
+            EXPECT_EQ(different, 0) << (fromMark ? "from a foreign clear" : "from the display's clear");
+            EXPECT_EQ(marginsPainted, 0);
         }
-        EXPECT_EQ(different, 0) << (fromMark ? "from a foreign clear" : "from the display's clear");
+        // Rows of every character batch into one segment at every size: their ink keeps to their cells.
+        display().setBackgroundColor(background);
+        for (int r = 0; r < 24; ++r) {
+            std::string row;
+            for (int i = 0; i < 80; ++i) row += static_cast<char>(33 + (r * 80 + i) % 94);
+            display().drawString(Vector(-40, static_cast<float>(r - 12)), row, LEFT_JUSTIFIED, WHITE);
+        }
+        EXPECT_EQ(display().getPendingSegmentCount(), 1u);
     }
 }
 

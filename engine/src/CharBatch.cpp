@@ -121,7 +121,10 @@ void CharBatch::addCell(const sf::FloatRect& cell, sf::Color background, const s
     const sf::Vector2f uv1 = sf::Vector2f(glyph->textureRect.position) - padding;
     const sf::Vector2f uv2 = sf::Vector2f(glyph->textureRect.position + glyph->textureRect.size) + padding;
     appendQuad(glyphs, glyphOrigin + p1, glyphOrigin + p2, color, uv1, uv2);
-    rememberGlyph(quad);
+    // The padding samples only transparent texels: a later background over it changes
+    // nothing, so only the glyph's own bounds make it start a segment. Where the cell is
+    // small, the padding reaches into the next cell.
+    rememberGlyph(sf::FloatRect(glyphOrigin + glyph->bounds.position, glyph->bounds.size));
 }
 
 void CharBatch::draw(sf::RenderTarget& target, const sf::Texture& glyphTexture) const {
