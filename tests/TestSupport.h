@@ -2,9 +2,13 @@
 
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <thread>
 
 #include <SFML/Graphics.hpp>
 #include <gtest/gtest.h>
@@ -90,6 +94,22 @@ protected:
 /// A WorldTest with a started display (with the repository's font) and input.
 class DisplayTest : public WorldTest {
 protected:
+    /// Polls the window for a while, as frames would.
+    static void pump(int ms) {
+        for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms); std::chrono::steady_clock::now() < end;) {
+            mx::InputManager::getInstance().getInput();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    /// Runs an xdotool command on the display's window: "xdotool WHAT <window id> ARGS".
+    static int xdotool(const std::string& what, const std::string& args) {
+        return std::system(("xdotool " + what + " " + std::to_string(display().getWindow()->getNativeHandle()) + " " + args).c_str());
+    }
+    /// Sizes the window through the X server, as a window manager would, and lets the display take the new size.
+    static void resizeWindow(unsigned width, unsigned height) {
+        ASSERT_EQ(xdotool("windowsize", std::to_string(width) + " " + std::to_string(height)), 0);
+        for (int i = 0; i < 400 && display().getWindow()->getSize() != sf::Vector2u(width, height); ++i) pump(5);
+    }
     void SetUp() override {
         WorldTest::SetUp();
         ASSERT_EQ(display().startUp(), 0);

@@ -1,9 +1,6 @@
 // The character display: placement, justification, transparency, the batch, the font.
-#include <chrono>
-#include <cstdlib>
 #include <locale>
 #include <random>
-#include <thread>
 
 #include <mx/LogManager.h>
 #include <mx/Sprite.h>
@@ -31,15 +28,6 @@ std::pair<int, int> painted(const sf::Image& image, unsigned row) {
 
 class Display : public test::DisplayTest {
 protected:
-    /// Sizes the window through the X server, as a window manager would, and lets the display take the new size.
-    static void resizeWindow(unsigned width, unsigned height) {
-        const std::string id = std::to_string(display().getWindow()->getNativeHandle());
-        ASSERT_EQ(std::system(("xdotool windowsize " + id + " " + std::to_string(width) + " " + std::to_string(height)).c_str()), 0);
-        for (int i = 0; i < 400 && display().getWindow()->getSize() != sf::Vector2u(width, height); ++i) {
-            InputManager::getInstance().getInput();
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
     /// Clears the window to the test's own colour, so painted backgrounds show.
     static void clearToMark() {
         display().getWindow()->clear(MARK);

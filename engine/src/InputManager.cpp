@@ -88,9 +88,15 @@ bool InputManager::takeFullscreenKey(sf::Keyboard::Key key, bool pressed, bool a
     }
     const bool altEnter = key == K::Enter && (altHeld || altInEvent);
     if (key != K::F11 && !altEnter) {
+        if (key == K::Enter) {
+            enterReleaseTaken = false; // that release went to the old window
+        }
         return false;
     }
     enterReleaseTaken = altEnter;
+    // Keys released from here on may go to the old window, which is gone: a key still
+    // held shows in the modifiers of the events to come.
+    altHeld = false;
     DisplayManager& display = DisplayManager::getInstance();
     display.setFullscreen(!display.isFullscreen());
     return true;
