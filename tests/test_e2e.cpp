@@ -5,13 +5,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <locale>
+#include <map>
 #include <optional>
 #include <thread>
 
 #include "TestSupport.h"
+
+// Last: Xlib's macros (None, Status, ...) would clash with names in the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -25,7 +32,7 @@ const sf::Color HERO(57, 250, 128), CALLING(252, 107, 3);
 class Program {
 public:
     explicit Program(const std::filesystem::path& folder, const std::string& binary = MOLTRIX_GAME_BINARY,
-                     const std::filesystem::path& outputFile = {})
+                     const std::filesystem::path& outputFile = {}, bool onTheDisplay = true)
         : output(outputFile.empty() ? folder / "output.txt" : outputFile) {
         const std::string dir = folder.string(), out = output.string();
         // Root may write anywhere; without these capabilities a read-only folder is read-only to it too.
@@ -37,6 +44,7 @@ public:
             if (::chdir(dir.c_str()) != 0 || fd < 0) ::_exit(126);
             ::dup2(fd, 1);
             ::dup2(fd, 2);
+            if (!onTheDisplay) ::unsetenv("DISPLAY");
             if (dropOverride) {
                 ::execlp("setpriv", "setpriv", "--bounding-set=-dac_override,-dac_read_search", binary.c_str(),
                          static_cast<char*>(nullptr));
@@ -72,11 +80,44 @@ private:
 
 int run(const std::string& command) { return std::system(command.c_str()) == 0 ? 0 : 1; }
 
+/// The program's window, found by its title, wherever it is on the screen; empty while there is
+/// none. Going fullscreen and back gives it a new one.
+std::string windowId() {
+    std::string id(32, '\0');
+    FILE* out = ::popen("xdotool search --name '^Moltrix$' 2>/dev/null", "r");
+    if (out == nullptr) return "";
+    id.resize(std::fgets(id.data(), static_cast<int>(id.size()), out) != nullptr ? id.find_first_of("\n") : 0);
+    ::pclose(out);
+    return id;
+}
+
+/// "xdotool WHAT <the window> ARGS", as in "mousemove --window", "512 384".
+int onWindow(const std::string& what, const std::string& args = "") { return run("xdotool " + what + " " + windowId() + " " + args); }
+
+/// What the program's window shows, as the X server has it; nothing while there is no window.
 std::optional<sf::Image> screenshot() {
-    const auto file = std::filesystem::temp_directory_path() / ("moltrix-e2e-" + std::to_string(::getpid()) + ".bmp");
-    sf::Image image;
-    if (run("import -window root " + file.string()) != 0 || !image.loadFromFile(file)) return std::nullopt;
-    return image;
+    static ::Display* const x = ::XOpenDisplay(nullptr);
+    // A window that has just gone (fullscreen makes a new one) is no error here: the caller looks again.
+    ::XSetErrorHandler([](::Display*, ::XErrorEvent*) { return 0; });
+    const std::string id = windowId();
+    XWindowAttributes attributes{};
+    if (x == nullptr || id.empty() || !::XGetWindowAttributes(x, std::stoul(id), &attributes)) return std::nullopt;
+    const sf::Vector2u size(static_cast<unsigned>(attributes.width), static_cast<unsigned>(attributes.height));
+    XImage* grab = ::XGetImage(x, std::stoul(id), 0, 0, size.x, size.y, AllPlanes, ZPixmap);
+    if (grab == nullptr) return std::nullopt;
+    std::vector<std::uint8_t> rgba(4 * size.x * size.y);
+    for (unsigned y = 0; y < size.y; ++y) {
+        for (unsigned px = 0; px < size.x; ++px) {
+            const unsigned long pixel = XGetPixel(grab, static_cast<int>(px), static_cast<int>(y)); // 0xRRGGBB
+            std::uint8_t* out = &rgba[4 * (y * size.x + px)];
+            out[0] = static_cast<std::uint8_t>(pixel >> 16);
+            out[1] = static_cast<std::uint8_t>(pixel >> 8);
+            out[2] = static_cast<std::uint8_t>(pixel);
+            out[3] = 255;
+        }
+    }
+    XDestroyImage(grab);
+    return sf::Image(size, rgba.data());
 }
 
 /// Screenshots until one satisfies the test, the program ends or time runs out.
@@ -103,30 +144,83 @@ int count(const sf::Image& image, sf::Color color, float x0 = 0, float y0 = 0, f
 
 bool heroAt(const sf::Image& shot, sf::Color color) { return count(shot, color, 40, 12, 41, 13) >= 10; }
 
-/// Whether a text, painted as the game paints cells (a background cell, then the glyph), is on the screen at (col, row).
-bool showsText(const sf::Image& shot, float col, float row, const std::string& text) {
+/// The 80 x 24 grid in a window of a size, laid out as the display should: the largest picture
+/// with whole pixels per cell row that fits (4:3), centred; the character size follows the row.
+struct Grid {
+    explicit Grid(sf::Vector2u window)
+        : row(static_cast<int>(std::max(10u, std::min(window.y / 24, window.x / 32)))),
+          origin((static_cast<int>(window.x) - 32 * row) / 2, (static_cast<int>(window.y) - 24 * row) / 2) {}
+    [[nodiscard]] sf::Vector2f at(float col, float r) const {
+        return sf::Vector2f(origin) + sf::Vector2f(static_cast<float>(32 * row) / 80 * col, static_cast<float>(row) * r);
+    }
+    int row;
+    sf::Vector2i origin;
+};
+
+/// Text in the cells from (col, row) on.
+struct Cells { float col, row; std::string text; sf::Color color = WHITE; };
+
+/// The part of a window from `corner`, of a size, as the display should paint these cells: each cell
+/// drawn on its own, a background rectangle and an sf::Text, straight at its place and shown size.
+sf::Image drawnDirectly(const Grid& grid, sf::Vector2i corner, sf::Vector2u size, const std::vector<Cells>& cells) {
     static sf::Font font(test::sourceDir() / "mx-font.ttf");
     font.setSmooth(false);
-    sf::RenderTexture texture({1024, 768});
+    sf::RenderTexture texture(size);
     texture.clear(BACKGROUND);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const sf::Vector2f at(12.8f * (col + static_cast<float>(i)), 32 * row);
-        sf::RectangleShape cell({12.8f, 32});
-        cell.setFillColor(BACKGROUND);
-        cell.setPosition(at);
-        texture.draw(cell);
-        sf::Text glyph(font, sf::String(text[i], std::locale()), 30);
-        glyph.setPosition(at);
-        texture.draw(glyph);
+    for (const Cells& c : cells) {
+        for (std::size_t i = 0; i < c.text.size(); ++i) {
+            const sf::Vector2f at = grid.at(c.col + static_cast<float>(i), c.row) - sf::Vector2f(corner);
+            sf::RectangleShape cell(grid.at(1, 1) - grid.at(0, 0));
+            cell.setFillColor(BACKGROUND);
+            cell.setPosition(at);
+            texture.draw(cell);
+            sf::Text glyph(font, sf::String(c.text[i], std::locale()), static_cast<unsigned>(30 * grid.row / 32));
+            glyph.setFillColor(c.color);
+            glyph.setPosition(at);
+            texture.draw(glyph);
+        }
     }
     texture.display();
-    const sf::Image expected = texture.getTexture().copyToImage();
-    for (auto y = static_cast<unsigned>(32 * row); y < static_cast<unsigned>(32 * row + 32); ++y) {
-        for (auto x = static_cast<unsigned>(12.8f * col + 0.5f); x < static_cast<unsigned>(12.8f * (col + text.size())); ++x) {
-            if (shot.getPixel({x, y}) != expected.getPixel({x, y})) return false;
+    return texture.getTexture().copyToImage();
+}
+
+/// Whether the pixels of `part`, placed at `corner` of the shot, are the shot's.
+bool shows(const sf::Image& shot, const sf::Image& part, sf::Vector2i corner = {}) {
+    for (unsigned y = 0; y < part.getSize().y; ++y) {
+        for (unsigned x = 0; x < part.getSize().x; ++x) {
+            if (shot.getPixel(sf::Vector2u(corner) + sf::Vector2u(x, y)) != part.getPixel({x, y})) return false;
         }
     }
     return true;
+}
+
+/// Whether the shot shows a text at (col, row), painted as the display paints cells, whatever the window's size.
+bool showsText(const sf::Image& shot, float col, float row, const std::string& text) {
+    const Grid grid(shot.getSize());
+    const sf::Vector2i corner(grid.at(col, row) + sf::Vector2f(0.5f, 0)), end(grid.at(col + static_cast<float>(text.size()), row + 1));
+    return shows(shot, drawnDirectly(grid, corner, sf::Vector2u(end - corner), {{col, row, text}}), corner);
+}
+
+/// Whether the shot is exactly the title screen (a frame of the animated logo) drawn directly at its size,
+/// margins included.
+bool showsTitle(const sf::Image& shot) {
+    static std::map<std::pair<unsigned, unsigned>, std::vector<sf::Image>> titles; // by window size
+    std::vector<sf::Image>& frames = titles[{shot.getSize().x, shot.getSize().y}];
+    if (frames.empty()) {
+        std::istringstream logo(test::readFile(test::sourceDir() / "sprites/logo.txt"));
+        int count = 0, width = 0, height = 0;
+        std::string line;
+        logo >> count >> width >> height;
+        std::getline(logo, line);
+        for (int f = 0; f < count; ++f) {
+            std::vector<Cells> cells; // centred on (40, 10): from (6, 4)
+            for (int r = 0; r < height && std::getline(logo, line); ++r) cells.push_back({6, 4.0f + static_cast<float>(r), line, GREEN});
+            frames.push_back(drawnDirectly(Grid(shot.getSize()), {}, shot.getSize(), cells));
+        }
+    }
+    return std::any_of(frames.begin(), frames.end(), [&](const sf::Image& frame) {
+        return std::equal(shot.getPixelsPtr(), shot.getPixelsPtr() + 4 * shot.getSize().x * shot.getSize().y, frame.getPixelsPtr());
+    });
 }
 
 /// The program in a scratch folder with the data files.
@@ -144,10 +238,10 @@ struct Session {
 bool title(const sf::Image& shot) { return count(shot, GREEN, 6, 4, 74, 16) > 8000; }
 
 TEST(E2e, TitleGameFlightCallingAndQuit) {
-    ASSERT_EQ(run("xdotool mousemove 512 384"), 0); // on the hero's cell: no course yet
     Session s{"mx-font.ttf", "sprites", "sounds"};
     const auto shot = waitFor(s.program, 20s, title);
     ASSERT_TRUE(shot);
+    ASSERT_EQ(onWindow("mousemove --window", "512 384"), 0); // on the hero's cell: no course yet
     EXPECT_EQ(count(*shot, GREEN), count(*shot, GREEN, 6, 4, 74, 16)); // the logo in its place
     ASSERT_TRUE(shot->saveToFile(test::screenshot("title.png")));
 
@@ -162,7 +256,7 @@ TEST(E2e, TitleGameFlightCallingAndQuit) {
 
     // Up and left to the corner of the world: the hero stays at the centre while the view
     // follows, nothing lies beyond the walls, and the magenta nest comes into view.
-    ASSERT_EQ(run("xdotool mousemove 256 64"), 0);
+    ASSERT_EQ(onWindow("mousemove --window", "256 64"), 0);
     const auto corner = waitFor(s.program, 25s, [](const sf::Image& i) {
         return heroAt(i, HERO) && count(i, BACKGROUND, 0, 3, 39, 21) == 0 && count(i, BACKGROUND, 0, 3, 80, 11) == 0 &&
                count(i, sf::Color(255, 0, 255), 40, 15, 50, 19) > 200;
@@ -185,10 +279,14 @@ TEST(E2e, ClosingTheWindowEndsTheProgram) {
     EXPECT_EQ(s.program.exit(5000ms), 0);
 }
 
-TEST(E2e, WithoutTheFontItFailsToStart) {
+TEST(E2e, WithoutTheFontOrADisplayItFailsToStart) {
     Session s{"sprites", "sounds"};
     EXPECT_EQ(s.program.exit(5000ms), 255); // -1
     EXPECT_EQ(test::countLines(s.program.text(), "Failed to start engine"), 1);
+    Program headless(s.dir.getPath(), MOLTRIX_GAME_BINARY, s.dir.getPath() / "headless.txt", false);
+    EXPECT_EQ(headless.exit(5000ms), 255) << headless.text(); // not an abort
+    EXPECT_EQ(test::countLines(headless.text(), "ERROR: DisplayManager::startUpImpl(): No display to open a window on: DISPLAY is not set"), 1);
+    EXPECT_EQ(test::countLines(headless.text(), "Failed to start engine"), 1);
 }
 
 TEST(E2e, WithoutSpritesItRunsAndLogsEachMissingFile) {
@@ -225,10 +323,109 @@ TEST(E2e, TheInstalledGameFindsItsDataFromAnyFolderAndLogsWhereItCan) {
 }
 #endif
 
+// Window tests run on a 2560 x 1600 screen, bare and under a window manager (openbox).
+
+/// Whether a window manager runs on the display (scripts/with-xvfb --wm).
+bool managed() { return std::getenv("MOLTRIX_WM") != nullptr && *std::getenv("MOLTRIX_WM") != '\0'; }
+
+/// Waits for the title drawn directly at the window's size, after the window has taken a new one.
+std::optional<sf::Image> titleAt(Program& program, sf::Vector2u size) {
+    return waitFor(program, 10s, [&](const sf::Image& i) { return i.getSize() == size && showsTitle(i); });
+}
+
+TEST(Window, AtEverySizeTheTitleIsTheGridDrawnDirectlyThereWithBareMargins) {
+    Session s{"mx-font.ttf", "sprites", "sounds"};
+    ASSERT_TRUE(titleAt(s.program, {1024, 768}));
+    // Twice the size, 16:9 (letterboxed), smaller; and below the smallest size, which a window manager refuses.
+    for (const sf::Vector2u size : {sf::Vector2u(2048, 1536), sf::Vector2u(1920, 1080), sf::Vector2u(800, 600), sf::Vector2u(100, 100)}) {
+        ASSERT_EQ(onWindow("windowsize", std::to_string(size.x) + " " + std::to_string(size.y)), 0);
+        const sf::Vector2u shown = managed() && size.x < 320 ? sf::Vector2u(320, 240) : size;
+        EXPECT_TRUE(titleAt(s.program, shown)) << size.x << " x " << size.y;
+    }
+    // A game at twice the size, and letterboxed at 16:9.
+    ASSERT_EQ(onWindow("windowsize", "2048 1536"), 0);
+    ASSERT_TRUE(titleAt(s.program, {2048, 1536}));
+    ASSERT_EQ(onWindow("mousemove --window", "1024 768"), 0);
+    ASSERT_EQ(run("xdotool key space"), 0);
+    const auto inGame = [](const sf::Image& i) { return showsText(i, 37, 1, "|2:5"); }; // the timer, in the first minute
+    const auto twice = waitFor(s.program, 10s, inGame);
+    ASSERT_TRUE(twice);
+    ASSERT_TRUE(twice->saveToFile(test::screenshot("game-2x.png")));
+    ASSERT_EQ(onWindow("windowsize", "1920 1080"), 0);
+    const auto wide = waitFor(s.program, 10s, [&](const sf::Image& i) { return i.getSize().x == 1920 && inGame(i); });
+    ASSERT_TRUE(wide);
+    ASSERT_TRUE(wide->saveToFile(test::screenshot("game-16x9.png")));
+    if (managed()) { // maximised: as large as the screen lets the window be, the same grid
+        ASSERT_EQ(run((test::sourceDir() / "scripts/maximise-window").string() + " " + windowId()), 0);
+        EXPECT_TRUE(waitFor(s.program, 10s, [&](const sf::Image& i) { return i.getSize().x > 1920 && inGame(i); }));
+    }
+    s.quit();
+    EXPECT_EQ(test::countLines(s.log(), "ERROR"), 0) << s.log();
+}
+
+/// The game's clock, read from the timer's cells: seconds left.
+std::optional<int> timeLeft(const sf::Image& shot) {
+    for (int t = 180; t >= 0; --t) {
+        if (showsText(shot, 37, 1, "|" + std::to_string(t / 60) + ":" + (t % 60 < 10 ? "0" : "") + std::to_string(t % 60) + "|")) return t;
+    }
+    return std::nullopt;
+}
+
+TEST(Window, F11AndAltEnterSwitchToFullscreenAndBackWhileTheGameGoesOn) {
+    Session s{"mx-font.ttf", "sprites", "sounds"};
+    const sf::Vector2u screen = sf::VideoMode::getDesktopMode().size;
+    ASSERT_TRUE(titleAt(s.program, {1024, 768}));
+    for (const char* keys : {"F11", "alt+Return"}) { // the same cells before and after each switch
+        ASSERT_EQ(run(std::string("xdotool key ") + keys), 0);
+        EXPECT_TRUE(titleAt(s.program, screen)) << keys;
+        ASSERT_EQ(run(std::string("xdotool key ") + keys), 0);
+        EXPECT_TRUE(titleAt(s.program, {1024, 768})) << keys;
+    }
+    // In a round, the clock runs on through both switches, and the window comes back at its size.
+    ASSERT_EQ(run("xdotool key space"), 0);
+    const auto before = waitFor(s.program, 10s, [](const sf::Image& i) { return timeLeft(i).has_value(); });
+    ASSERT_TRUE(before);
+    const auto start = Clock::now();
+    ASSERT_EQ(run("xdotool key F11"), 0);
+    EXPECT_TRUE(waitFor(s.program, 10s, [&](const sf::Image& i) { return i.getSize() == screen; }));
+    std::this_thread::sleep_for(1s);
+    ASSERT_EQ(run("xdotool key F11"), 0);
+    const auto after = waitFor(s.program, 10s, [](const sf::Image& i) { return i.getSize() == sf::Vector2u(1024, 768) && timeLeft(i); });
+    ASSERT_TRUE(after);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    EXPECT_NEAR(*timeLeft(*before) - *timeLeft(*after), seconds, 1.5);
+    s.quit();
+    EXPECT_EQ(test::countLines(s.log(), "ERROR"), 0) << s.log();
+}
+
+// Start-size tests run on small screens: 800 x 600 bare and under openbox, 1366 x 768 under openbox.
+
+TEST(StartSize, TheWindowFitsTheScreenWithAllItsRows) {
+    const sf::Vector2u screen = sf::VideoMode::getDesktopMode().size;
+    // The work area (or the desktop) less a tenth, for the title bar and where the window manager
+    // puts the window; then 1024 x 768, or the largest grid of whole pixels per row that fits.
+    const std::map<unsigned, sf::Vector2u> expected{{800, {704, 528}}, {1366, {896, 672}}, {1280, {1024, 768}}};
+    Session s{"mx-font.ttf", "sprites", "sounds"};
+    const auto shot = waitFor(s.program, 20s, showsTitle); // every row there
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(shot->getSize(), expected.at(screen.x));
+    std::string geometry(256, '\0'); // "Window N / Position: X,Y (screen: 0) / Geometry: WxH"
+    FILE* out = ::popen(("xdotool getwindowgeometry " + windowId()).c_str(), "r");
+    geometry.resize(std::fread(geometry.data(), 1, geometry.size(), out));
+    ::pclose(out);
+    int x = -1, y = -1, w = 0, h = 0;
+    ASSERT_EQ(std::sscanf(geometry.c_str() + geometry.find("Position:"), "Position: %d,%d (screen: %*d)\n  Geometry: %dx%d", &x, &y, &w, &h), 4) << geometry;
+    EXPECT_GE(x, 0);
+    EXPECT_GE(y, 0);
+    EXPECT_LE(x + w, static_cast<int>(screen.x));
+    EXPECT_LE(y + h, static_cast<int>(screen.y));
+    s.quit();
+}
+
 TEST(FullRound, GameOverAfterThreeMinutesThenTheTitleWithTheScore) {
-    ASSERT_EQ(run("xdotool mousemove 512 384"), 0);
     Session s{"mx-font.ttf", "sprites", "sounds"};
     ASSERT_TRUE(waitFor(s.program, 20s, title));
+    ASSERT_EQ(onWindow("mousemove --window", "512 384"), 0);
     ASSERT_EQ(run("xdotool key space"), 0);
     const auto start = Clock::now();
     std::this_thread::sleep_for(160s); // 5400 frames of 33 ms are 178.2 s

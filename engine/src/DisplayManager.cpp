@@ -96,15 +96,14 @@ int DisplayManager::startUpImpl() {
 }
 
 sf::Vector2u DisplayManager::startSize() const {
-    const sf::Vector2u desktop = sf::VideoMode::getDesktopMode().size;
-    sf::Vector2u usable;
-    if (const auto area = platform::workArea()) {
-        // Panels lie outside the work area already: leave room for the title bar and
-        // borders. Of several monitors, the window opens on one.
-        usable = {std::min(area->width, desktop.x) * 95 / 100, std::min(area->height, desktop.y) * 95 / 100};
-    } else {
-        usable = {desktop.x * 9 / 10, desktop.y * 9 / 10}; // panels, title bar and borders
+    sf::Vector2u area = sf::VideoMode::getDesktopMode().size;
+    if (const auto work = platform::workArea()) {
+        // Without panels; of several monitors, the window opens on one.
+        area = {std::min(work->width, area.x), std::min(work->height, area.y)};
     }
+    // A tenth for the title bar and borders, where the window manager places the window,
+    // and for panels where the platform does not tell the work area.
+    const sf::Vector2u usable(area.x * 9 / 10, area.y * 9 / 10);
     if (usable.x >= static_cast<unsigned>(windowWidth) && usable.y >= static_cast<unsigned>(windowHeight)) {
         return {static_cast<unsigned>(windowWidth), static_cast<unsigned>(windowHeight)};
     }
