@@ -1,5 +1,6 @@
-// Full-grid draw + swap: the display's batch, the per-character way, and a bare clear + display.
-// Run under a display (scripts/bench runs it on Xvfb) from any folder.
+// Full-grid draw + swap at 1024 x 768 and at twice that, 2048 x 1536: the display's batch,
+// the per-character way, and a bare clear + display of the same window.
+// Run under a display large enough for the bigger window (scripts/bench runs it on Xvfb).
 #include <filesystem>
 #include <locale>
 #include <string>
@@ -18,8 +19,21 @@ mx::DisplayManager& display() {
 
 const sf::Color ORANGE(255, 127, 0);
 
+/// Sizes the window to the benchmark's width (and 3/4 of it high) and lets the display lay the grid out there.
+void sizeWindow(const benchmark::State& state) {
+    const auto width = static_cast<unsigned>(state.range(0));
+    sf::RenderWindow& window = *display().getWindow();
+    window.setSize({width, width * 3 / 4});
+    while (window.getSize() != sf::Vector2u(width, width * 3 / 4)) {
+        while (window.pollEvent()) {
+        }
+    }
+    display().fitToWindow();
+}
+
 /// 80 x 24 cells through the engine: drawString per row, then swapBuffers.
 void BatchedGrid(benchmark::State& state) {
+    sizeWindow(state);
     const std::string row(80, '&');
     for (auto _ : state) {
         for (int r = 0; r < 24; ++r) {
@@ -29,19 +43,21 @@ void BatchedGrid(benchmark::State& state) {
     }
 }
 
-/// The same cells drawn one by one: a new rectangle and a new text per character.
+/// The same cells drawn one by one at the shown size: a new rectangle and a new text per character.
 void PerCharacterGrid(benchmark::State& state) {
+    sizeWindow(state);
     sf::RenderWindow& window = *display().getWindow();
     const sf::Font& font = *display().getFont();
+    const sf::Vector2f cell(sf::Vector2f(display().getPicture().size).componentWiseDiv({80.0f, 24.0f}));
     for (auto _ : state) {
         for (int r = 0; r < 24; ++r) {
             for (int c = 0; c < 80; ++c) {
-                const sf::Vector2f pixel(12.8f * static_cast<float>(c), 32.0f * static_cast<float>(r));
-                sf::RectangleShape cell({12.8f, 32.0f});
-                cell.setFillColor(display().getBackgroundColor());
-                cell.setPosition(pixel);
-                window.draw(cell);
-                sf::Text text(font, sf::String('&', std::locale()), 30);
+                const sf::Vector2f pixel(cell.x * static_cast<float>(c), cell.y * static_cast<float>(r));
+                sf::RectangleShape rectangle(cell);
+                rectangle.setFillColor(display().getBackgroundColor());
+                rectangle.setPosition(pixel);
+                window.draw(rectangle);
+                sf::Text text(font, sf::String('&', std::locale()), display().getCharacterSize());
                 text.setFillColor(ORANGE);
                 text.setPosition(pixel);
                 window.draw(text);
@@ -54,8 +70,9 @@ void PerCharacterGrid(benchmark::State& state) {
 
 /// The floor: clear, one full-window rectangle, display.
 void BareClearAndDisplay(benchmark::State& state) {
+    sizeWindow(state);
     sf::RenderWindow& window = *display().getWindow();
-    sf::RectangleShape all({1024.0f, 768.0f});
+    sf::RectangleShape all(sf::Vector2f(window.getSize()));
     all.setFillColor(display().getBackgroundColor());
     for (auto _ : state) {
         window.draw(all);
@@ -64,9 +81,9 @@ void BareClearAndDisplay(benchmark::State& state) {
     }
 }
 
-BENCHMARK(BareClearAndDisplay)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BatchedGrid)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(PerCharacterGrid)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BareClearAndDisplay)->Arg(1024)->Arg(2048)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BatchedGrid)->Arg(1024)->Arg(2048)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(PerCharacterGrid)->Arg(1024)->Arg(2048)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
 
