@@ -61,7 +61,6 @@ int DisplayManager::startUpImpl() {
         log.writeLog("ERROR: DisplayManager::startUpImpl(): No display to open a window on: %s", problem.c_str());
         return -1;
     }
-    fullscreen = false;
     window = std::make_unique<sf::RenderWindow>(sf::VideoMode(startSize(), 32), sf::String(windowTitle, std::locale()),
                                                 sf::Style::Default, sf::State::Windowed, sf::ContextSettings{});
     if (!window->isOpen()) {

@@ -121,14 +121,18 @@ public:
     void fitToWindow();
 
     /// Fills the screen at the desktop's resolution, or goes back to the window's size
-    /// and place before. The world, the view and everything drawn keep their cells.
-    /// The input manager calls it for F11 and Alt+Enter. Nothing is kept between runs.
+    /// and place before. The world, the view and the objects are untouched; what was drawn
+    /// since the last swapBuffers is dropped, as on any new size. The input manager calls
+    /// it for F11 and Alt+Enter. Nothing is kept between runs.
     void setFullscreen(bool on);
+    /// Whether the window fills the screen (setFullscreen); false while not started.
     [[nodiscard]] bool isFullscreen() const { return fullscreen; }
 
-    /// The window, or null before start-up and after shut-down.
+    /// The window, or null before start-up and after shut-down. Fullscreen switches keep
+    /// this object and open a new system window in it.
     [[nodiscard]] sf::RenderWindow* getWindow() const { return window.get(); }
-    /// The font every character is drawn with, or null when not started.
+    /// The font every character is drawn with, or null when not started. A new one when
+    /// the character size shown changes: do not keep the pointer across frames.
     [[nodiscard]] const sf::Font* getFont() const { return font.get(); }
 
     [[nodiscard]] sf::Color getBackgroundColor() const { return backgroundColor; }
