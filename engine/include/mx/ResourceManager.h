@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,15 +25,21 @@ public:
 
     static ResourceManager& getInstance();
 
-    /// Loads a sprite file (format in the README) under a label. Returns 0 when
-    /// the sprite was added, -1 when not; a bad file logs why.
+    /// Loads a sprite file (format in the README) under a label; a relative file name is
+    /// looked for in the data folder. Returns 0 when the sprite was added, -1 when not; a
+    /// bad file, or a call before start-up, logs why (a full table of SPRITE_TABLE_SIZE does not).
     int loadSprite(std::string filename, std::string label);
+
+    /// Loads a sprite in the sprite file format from a stream (a string, say) under a label,
+    /// exactly as loadSprite loads a file.
+    int loadSpriteFromStream(std::istream& in, std::string label);
 
     /// The first sprite loaded under exactly this label, or null.
     [[nodiscard]] Sprite* getSprite(std::string label) const;
 
-    /// Loads a sound file SFML decodes (the game's are MP3) under a label.
-    /// Returns 0 when the sound was added, -1 when not.
+    /// Loads a sound file SFML decodes (WAV, OGG, FLAC, MP3) under a label; a relative file
+    /// name is looked for in the data folder. Returns 0 when the sound was added, -1 when
+    /// not (SFML says why on its error stream; a call before start-up is logged).
     int loadSound(std::string filename, std::string label);
 
     /// The first sound loaded under exactly this label, or null.
@@ -62,6 +69,9 @@ private:
 
     int startUpImpl() override;
     void shutDownImpl() override;
+
+    /// Reads a sprite from a stream and adds it; source names it in log lines.
+    int addSprite(std::istream& in, std::string label, const std::string& source);
 
     std::vector<std::unique_ptr<Sprite>> sprites;
     std::vector<std::unique_ptr<Sound>> sounds;
