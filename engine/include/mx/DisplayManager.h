@@ -71,7 +71,8 @@ public:
 
     /// The game's own font file, read at start-up; a relative name is looked for in the
     /// data folder (ResourceManager::setDataFolder). Without one, the engine's font
-    /// FONT_FILE is looked for there and then where the engine's package installed it.
+    /// FONT_FILE is looked for there, then where the engine's package installed it, then
+    /// in the source tree the engine was built from.
     void setFontFile(std::filesystem::path file);
     /// The font file the game set, or FONT_FILE.
     [[nodiscard]] const std::filesystem::path& getFontFile() const { return fontFile; }
