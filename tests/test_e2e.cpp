@@ -257,6 +257,7 @@ TEST(Example, CoinsWalksWhileAKeyIsHeldAndStopsFlushAtTheWall) {
     ASSERT_TRUE(stopped && still);
     EXPECT_NEAR(centreOf(*still, GREEN, 11), 1.5f, 0.3f);
     EXPECT_EQ(count(*still, GREEN, 0, 11, 1, 12), 0); // nothing of it in the wall's cell
+    EXPECT_TRUE(still->saveToFile(test::screenshot("coins.png")));
     EXPECT_GT(count(*still, sf::Color(110, 110, 140), 0, 11, 1, 12), 0); // the wall is drawn there
     ASSERT_EQ(run("xdotool key q"), 0);
     EXPECT_EQ(coins.exit(5000ms), 0) << coins.text();
