@@ -17,12 +17,13 @@ namespace mx {
 /// to shut-down. Objects hold plain pointers to them.
 class ResourceManager : public Manager {
 public:
-    static constexpr int SPRITE_TABLE_SIZE = 500;
-    static constexpr int SOUND_TABLE_SIZE = 50;
+    static constexpr int SPRITE_TABLE_SIZE = 500; ///< the most sprites it keeps
+    static constexpr int SOUND_TABLE_SIZE = 50;   ///< the most sounds it keeps
     /// Sprite files asking for more are refused before anything is allocated.
     static constexpr int MAX_SPRITE_FRAMES = 10000;
     static constexpr long long MAX_SPRITE_LINES = 1000000; ///< frames × rows
 
+    /// The one resource manager.
     static ResourceManager& getInstance();
 
     /// Loads a sprite file (format in the README) under a label; a relative file name is
@@ -48,6 +49,7 @@ public:
     /// The folder in which relative file names are looked up: those of sprites, sounds
     /// and the display's font. Empty (the default) means the working folder.
     void setDataFolder(std::filesystem::path folder) { dataFolder = std::move(folder); }
+    /// The data folder; empty for the working folder.
     [[nodiscard]] const std::filesystem::path& getDataFolder() const { return dataFolder; }
 
     /// A file name as the engine opens it: a relative one inside the data folder.
@@ -60,7 +62,9 @@ public:
     [[nodiscard]] static std::optional<std::filesystem::path> findDataFolder(const std::filesystem::path& marker,
                                                                              const std::string& gameName);
 
+    /// The number of sprites loaded.
     [[nodiscard]] int getSpriteCount() const { return static_cast<int>(sprites.size()); }
+    /// The number of sounds loaded.
     [[nodiscard]] int getSoundCount() const { return static_cast<int>(sounds.size()); }
 
 private:

@@ -40,8 +40,11 @@ public:
     /// The SFML sound, for what the calls above do not offer (volume, pitch...); null until
     /// a file has loaded.
     [[nodiscard]] sf::Sound* getSound() const { return sound.get(); }
+    /// The decoded samples.
     [[nodiscard]] const sf::SoundBuffer& getBuffer() const { return buffer; }
+    /// The name the resource manager finds it by.
     [[nodiscard]] const std::string& getLabel() const { return label; }
+    /// Names it.
     void setLabel(std::string l) { label = std::move(l); }
 
 private:
