@@ -2,7 +2,7 @@
 # has SFML 3 (natively, or a Debian sid root made on first use: scripts/sfml-env).
 # The last test step runs on the host: it builds a game of its own, outside the
 # repository, with the engine as a subdirectory, through scripts/sfml-env.
-.PHONY: run test clean
+.PHONY: run test docs clean
 
 run:
 	scripts/sfml-env scripts/run
@@ -10,6 +10,10 @@ run:
 test:
 	scripts/sfml-env scripts/test
 	scripts/test-package subdirectory
+
+# The engine's API reference: build/docs/html/index.html
+docs:
+	scripts/sfml-env doxygen docs/Doxyfile
 
 clean:
 	rm -rf build

@@ -10,6 +10,7 @@
 #include <mx/LogManager.h>
 #include <mx/WorldManager.h>
 
+#include "EventGameOver.h"
 #include "Hero.h"
 
 mx::ObjectList Bird::birdlist;
@@ -84,7 +85,7 @@ int Bird::eventHandler(const mx::Event* event) {
     if (type == mx::EventOut::TYPE) {
         return 1; // the wall rule keeps birds inside; nothing to do
     }
-    if (type == "GameOver") {
+    if (type == EventGameOver::TYPE) {
         state = STOPPED;
         return 1;
     }

@@ -8,6 +8,8 @@
 #include <mx/ResourceManager.h>
 #include <mx/WorldManager.h>
 
+#include "EventGameOver.h"
+
 Hero::Hero() : Bird(-1) {
     mx::WorldManager& world = mx::WorldManager::getInstance();
     const mx::Box view = world.getView();
@@ -40,7 +42,7 @@ int Hero::eventHandler(const mx::Event* event) {
         keepInsideBoundary();
         return 0;
     }
-    if (type == "GameOver") {
+    if (type == EventGameOver::TYPE) {
         active = false; // keeps its course until the next mouse event
         return 1;
     }
@@ -68,15 +70,14 @@ void Hero::onMouse(const mx::Event* event) {
 void Hero::setCalling(bool on) {
     const bool was = calling;
     calling = on;
-    sf::Sound* sound = callSound != nullptr ? callSound->getSound() : nullptr;
-    if (sound == nullptr) {
+    if (callSound == nullptr) {
         return;
     }
     if (!was && on) {
-        sound->setLooping(true);
-        sound->play();
+        callSound->setLooping(true);
+        callSound->play();
     } else if (was && !on) {
-        sound->stop();
+        callSound->stop();
     }
 }
 

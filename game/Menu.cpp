@@ -11,6 +11,7 @@
 
 #include "Background.h"
 #include "Bird.h"
+#include "EventGameOver.h"
 #include "Hero.h"
 #include "Nest.h"
 #include "NestCounter.h"
@@ -103,8 +104,7 @@ void Menu::gameOver() {
     const mx::Box view = mx::WorldManager::getInstance().getView();
     picture->setPosition(mx::Vector((view.left + view.right) / 2.0f, (view.top + view.bottom) / 2.0f));
 
-    mx::Event over;
-    over.setType("GameOver");
+    const EventGameOver over;
     mx::WorldManager::getInstance().onEvent(&over);
 }
 

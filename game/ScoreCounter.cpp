@@ -28,8 +28,8 @@ int ScoreCounter::eventHandler(const mx::Event* event) {
     setValue(getValue() + view->value);
     if (hootSound != nullptr && hootSound->getSound() != nullptr) {
         // Playing again restarts a hoot that is still sounding.
-        hootSound->getSound()->setLooping(false);
-        hootSound->getSound()->play();
+        hootSound->setLooping(false);
+        hootSound->play();
         ++hootCount;
     }
     return 1;

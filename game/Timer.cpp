@@ -3,6 +3,7 @@
 #include <mx/EventStep.h>
 #include <mx/WorldManager.h>
 
+#include "EventGameOver.h"
 #include "Menu.h"
 
 Timer::Timer() {
@@ -14,7 +15,7 @@ Timer::Timer() {
 
 int Timer::eventHandler(const mx::Event* event) {
     const std::string& type = event->getType();
-    if (type == "GameOver") {
+    if (type == EventGameOver::TYPE) {
         stopped = true;
         return 1;
     }

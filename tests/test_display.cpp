@@ -207,7 +207,7 @@ TEST(DisplayFailures, RefusesToDrawBeforeStartUpAndReportsFontProblems) {
     EXPECT_EQ(display.drawString(Vector(0, 0), "abc", LEFT_JUSTIFIED, WHITE), -1); // one line, not three
     display.swapBuffers();
     EXPECT_EQ(InputManager::getInstance().startUp(), 1); // input needs a started display
-    display.setFontFile(DisplayManager::FONT_FILE); // a game's own: no fall back on an installed engine's
+    display.setFontFile(DisplayManager::FONT_FILE); // as the game does: its own, not the engine's installed one
     EXPECT_EQ(display.startUp(), -1); // no font file
     std::ofstream("mx-font.ttf") << "this is not a font\n";
     EXPECT_EQ(display.startUp(), -1);

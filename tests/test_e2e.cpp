@@ -80,11 +80,11 @@ private:
 
 int run(const std::string& command) { return std::system(command.c_str()) == 0 ? 0 : 1; }
 
-/// The program's window, found by its title, wherever it is on the screen; empty while there is
-/// none. Going fullscreen and back gives it a new one.
+/// The window of the program under test (the game or the example), found by its title wherever it
+/// is on the screen; empty while there is none. Going fullscreen and back gives it a new one.
 std::string windowId() {
     std::string id(32, '\0');
-    FILE* out = ::popen("xdotool search --name '^Moltrix$' 2>/dev/null", "r");
+    FILE* out = ::popen("xdotool search --name '^(Moltrix|Coins)$' 2>/dev/null", "r");
     if (out == nullptr) return "";
     id.resize(std::fgets(id.data(), static_cast<int>(id.size()), out) != nullptr ? id.find_first_of("\n") : 0);
     ::pclose(out);
@@ -421,6 +421,46 @@ TEST(StartSize, TheWindowFitsTheScreenWithAllItsRows) {
     EXPECT_LE(y + h, static_cast<int>(screen.y));
     s.quit();
 }
+
+/// The centre, in cells, of the pixels of a colour in a row of cells (-1 when there are none).
+float centreOf(const sf::Image& shot, sf::Color color, unsigned row) {
+    double sum = 0;
+    int n = 0;
+    for (unsigned y = 32 * row; y < 32 * row + 32; ++y) {
+        for (unsigned x = 0; x < 1024; ++x) {
+            if (shot.getPixel({x, y}) == color) sum += x, ++n;
+        }
+    }
+    return n > 0 ? static_cast<float>(sum / n / 12.8) : -1.0f;
+}
+
+#ifdef MOLTRIX_EXAMPLE_COINS
+TEST(Example, CoinsWalksWhileAKeyIsHeldAndStopsFlushAtTheWall) {
+    test::ScratchDir dir;
+    Program coins(dir.getPath(), MOLTRIX_EXAMPLE_COINS);
+    const auto at = [](float column) {
+        return [column](const sf::Image& i) { return std::abs(centreOf(i, GREEN, 11) - column) < 0.3f; };
+    };
+    ASSERT_TRUE(waitFor(coins, 20s, at(10.5f))) << coins.text();
+    ASSERT_EQ(run("xdotool keydown Right"), 0);
+    const auto moved = waitFor(coins, 5s, [](const sf::Image& i) { return centreOf(i, GREEN, 11) > 14; });
+    ASSERT_EQ(run("xdotool keyup Right keydown Left"), 0);
+    EXPECT_TRUE(moved);
+    // Walls stop it in the cell next to the wall, flush, for as long as the key is held.
+    const auto stopped = waitFor(coins, 10s, at(1.5f));
+    std::this_thread::sleep_for(500ms);
+    const auto still = screenshot();
+    ASSERT_EQ(run("xdotool keyup Left"), 0);
+    ASSERT_TRUE(stopped && still);
+    EXPECT_NEAR(centreOf(*still, GREEN, 11), 1.5f, 0.3f);
+    EXPECT_EQ(count(*still, GREEN, 0, 11, 1, 12), 0); // nothing of it in the wall's cell
+    EXPECT_TRUE(still->saveToFile(test::screenshot("coins.png")));
+    EXPECT_GT(count(*still, sf::Color(110, 110, 140), 0, 11, 1, 12), 0); // the wall is drawn there
+    ASSERT_EQ(run("xdotool key q"), 0);
+    EXPECT_EQ(coins.exit(5000ms), 0) << coins.text();
+    EXPECT_EQ(test::countLines(test::readFile(dir.getPath() / "coins.log"), "ERROR"), 0);
+}
+#endif
 
 TEST(FullRound, GameOverAfterThreeMinutesThenTheTitleWithTheScore) {
     Session s{"mx-font.ttf", "sprites", "sounds"};

@@ -7,6 +7,7 @@
 #include <mx/ResourceManager.h>
 
 #include "Background.h"
+#include "EventGameOver.h"
 #include "Hero.h"
 #include "QuadTree.h"
 #include "TestSupport.h"
@@ -164,8 +165,7 @@ TEST_F(Flock, TheHeroSteersFromTheScreenCentreCallsAndStopsAfterGameOver) {
     EXPECT_EQ(scream.getStatus(), sf::SoundSource::Status::Playing);
     scream.stop();
 
-    Event over;
-    over.setType("GameOver");
+    const EventGameOver over;
     hero->eventHandler(&over);
     world().update();
     EXPECT_EQ(hero->getPosition(), Vector(0.5f, 0)); // flies on until the next mouse event

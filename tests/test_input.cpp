@@ -69,6 +69,22 @@ TEST_F(RealInput, KeysButtonsAndMovesArriveInOrderAndTheCloseButtonEndsTheGame) 
     EXPECT_EQ(recorder->lines, (std::vector<std::string>{"mouse 2 -1 100,30", "key 36 down", "key 36 up", "key -1 down",
                                                          "key -1 up", "key 71 down", "key 71 up", "mouse 0 1 100,30",
                                                          "mouse 1 1 100,30", "mouse 2 -1 50,15"}));
+    // What is held: a key over frames; a tap whose press and release come in one frame, for that frame.
+    mx::InputManager& input = mx::InputManager::getInstance();
+    ASSERT_EQ(std::system("xdotool keydown Right mousedown 1"), 0);
+    pump(300);
+    EXPECT_TRUE(input.isKeyHeld(mx::Keyboard::RIGHT));
+    EXPECT_TRUE(input.isMouseButtonHeld(0));
+    ASSERT_EQ(std::system("xdotool keyup Right mouseup 1 key Left"), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    input.getInput(); // the release of Right, and all of the tap of Left
+    EXPECT_FALSE(input.isKeyHeld(mx::Keyboard::RIGHT));
+    EXPECT_FALSE(input.isMouseButtonHeld(0));
+    EXPECT_TRUE(input.isKeyHeld(mx::Keyboard::LEFT));
+    input.getInput();
+    EXPECT_FALSE(input.isKeyHeld(mx::Keyboard::LEFT));
+    EXPECT_FALSE(input.isKeyHeld(mx::Keyboard::UNDEFINED_KEY));
+
     recorder->lines.clear();
     ASSERT_EQ(std::system((test::sourceDir() / "scripts/close-window").string().c_str()), 0);
     pump(300);

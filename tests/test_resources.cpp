@@ -62,6 +62,16 @@ TEST_F(Resources, BadFilesEndQuicklyWithALogLineAndTheTableHasALimit) {
     CaptureStdout();
     EXPECT_EQ(rm().loadSprite("missing.txt", "x"), -1);
     EXPECT_EQ(test::countLines(GetCapturedStdout(), "Failed to open file: 'missing.txt'"), 1);
+    const auto [result, log] = load("1 1 1 0 " + std::string(100000, 'x') + "\nA\n");
+    EXPECT_EQ(result, 0);
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) EXPECT_LT(line.size(), 200u); // the word is quoted, not copied whole
+    rm().shutDown();
+    CaptureStdout();
+    EXPECT_EQ(rm().loadSprite("sprite.txt", "x"), -1); // not started: says so
+    EXPECT_EQ(rm().loadSound("beep.mp3", "x"), -1);
+    EXPECT_EQ(test::countLines(GetCapturedStdout(), "before the resource manager has started"), 2);
+    ASSERT_EQ(rm().startUp(), 0);
     for (const char* header : {"", "1 1 1\n", "one 1 1 0 red\n", "1 -3 1 0 red\n", "99999999999 1 1 0 red\n"}) {
         EXPECT_EQ(test::countLines(load(header).second, "Failed to parse sprite header"), 1) << header;
     }
@@ -73,6 +83,9 @@ TEST_F(Resources, BadFilesEndQuicklyWithALogLineAndTheTableHasALimit) {
     }
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
     EXPECT_EQ(rm().getSpriteCount(), 0);
+    std::istringstream fromMemory("1 2 1 0 red\nab\n");
+    EXPECT_EQ(rm().loadSpriteFromStream(fromMemory, "memory"), 0);
+    EXPECT_EQ(rm().getSprite("memory")->getFrame(0).getString(), "ab");
     while (rm().getSpriteCount() < ResourceManager::SPRITE_TABLE_SIZE) ASSERT_EQ(load("0 1 1 0 red\n").first, 0);
     CaptureStdout();
     EXPECT_EQ(rm().loadSprite("missing.txt", "x"), -1);
@@ -90,8 +103,13 @@ TEST_F(Resources, SoundsLoadFromMp3AndLiveUntilShutDown) {
     ASSERT_NE(hoot, rm().getSound("Scream"));
     EXPECT_EQ(rm().getSound("hoot"), nullptr);
     EXPECT_NEAR(hoot->getBuffer().getDuration().asSeconds(), 0.1f, 0.01f);
-    hoot->getSound()->play();
-    EXPECT_EQ(hoot->getSound()->getStatus(), sf::SoundSource::Status::Playing);
+    hoot->setLooping(true);
+    hoot->play();
+    EXPECT_TRUE(hoot->isPlaying());
+    EXPECT_TRUE(hoot->getSound()->isLooping());
+    hoot->stop();
+    EXPECT_FALSE(hoot->isPlaying());
+    hoot->play();
     while (rm().getSoundCount() < ResourceManager::SOUND_TABLE_SIZE) ASSERT_EQ(rm().loadSound(beep, "f"), 0);
     EXPECT_EQ(rm().loadSound(beep, "one too many"), -1);
     rm().shutDown(); // destroys a playing sound safely

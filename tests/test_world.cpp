@@ -115,11 +115,25 @@ TEST_F(World, DeletionTakesMarkedObjectsAfterTheUpdateAndThoseTheyMark) {
     EXPECT_EQ(world().getAllObjects().size(), 1u);
 }
 
-TEST_F(World, TheViewFollowsAnObjectEvenOutsideTheBoundary) {
+TEST_F(World, TheViewFollowsAnObjectEvenOutsideTheBoundaryAndStopsWhenItGoes) {
     auto* hero = new Probe(journal, "hero", INTANGIBLE, Vector(300, -40));
     world().setViewFollowing(hero);
     world().update();
     EXPECT_EQ(world().getView(), Box(260, 340, -52, -28));
+    world().markForDelete(hero);
+    world().deleteMarked();
+    EXPECT_EQ(world().getViewFollowing(), nullptr);
+    world().update(); // reads nothing freed (AddressSanitizer would say)
+    EXPECT_EQ(world().getView(), Box(260, 340, -52, -28));
+}
+
+TEST_F(World, ObjectsMadeBeforeStartUpAreKeptAndDestroyedAtShutDown) {
+    world().shutDown();
+    new Probe(journal, "early", SOLID);
+    ASSERT_EQ(world().startUp(), 0);
+    ASSERT_EQ(world().getAllObjects().size(), 1u);
+    world().shutDown();
+    EXPECT_EQ(journal, Strings{"destroy early"});
 }
 
 } // namespace

@@ -16,8 +16,13 @@
 #include "Immortal.h"
 #include "Platform.h"
 
-#ifndef MX_ENGINE_DATA_DIR
-#define MX_ENGINE_DATA_DIR "" // built outside CMake: no installed font to fall back on
+// Where the engine's own font lies: installed with the package, and in the source tree
+// the engine was built from. Built outside CMake, there is none.
+#ifndef MX_INSTALLED_FONT_DIR
+#define MX_INSTALLED_FONT_DIR ""
+#endif
+#ifndef MX_SOURCE_FONT_DIR
+#define MX_SOURCE_FONT_DIR ""
 #endif
 
 namespace mx {
@@ -231,9 +236,13 @@ std::filesystem::path DisplayManager::fontPath() const {
     if (ownFont || std::filesystem::exists(inData, error)) {
         return inData;
     }
-    // The engine's own font, where its package put it.
-    const std::filesystem::path installed = std::filesystem::path(MX_ENGINE_DATA_DIR) / FONT_FILE;
-    return std::filesystem::exists(installed, error) ? installed : inData;
+    for (const char* folder : {MX_INSTALLED_FONT_DIR, MX_SOURCE_FONT_DIR}) {
+        const std::filesystem::path engineFont = std::filesystem::path(folder) / FONT_FILE;
+        if (*folder != '\0' && std::filesystem::exists(engineFont, error)) {
+            return engineFont;
+        }
+    }
+    return inData;
 }
 
 void DisplayManager::shutDownImpl() {

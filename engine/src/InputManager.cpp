@@ -67,9 +67,63 @@ int InputManager::startUpImpl() {
         LogManager::getInstance().writeLog("Cannot start input manager until display manager has been started");
         return 1;
     }
-    altHeld = false;
+    forgetHeld();
     enterReleaseTaken = false;
     return 0;
+}
+
+void InputManager::shutDownImpl() {
+    forgetHeld();
+}
+
+void InputManager::forgetHeld() {
+    keys.clear();
+    buttons.clear();
+    altHeld = false;
+}
+
+void InputManager::HeldSet::startFrame() {
+    held &= ~releaseNextFrame;
+    releaseNextFrame.reset();
+    pressedThisFrame.reset();
+}
+
+void InputManager::HeldSet::press(int index) {
+    if (index >= 0 && static_cast<std::size_t>(index) < SIZE) {
+        held.set(static_cast<std::size_t>(index));
+        pressedThisFrame.set(static_cast<std::size_t>(index));
+    }
+}
+
+void InputManager::HeldSet::release(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= SIZE) {
+        return;
+    }
+    const auto i = static_cast<std::size_t>(index);
+    // A tap stays held for the frame it came in, so that a step sees it.
+    if (pressedThisFrame.test(i)) {
+        releaseNextFrame.set(i);
+    } else {
+        held.reset(i);
+    }
+}
+
+bool InputManager::HeldSet::isHeld(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < SIZE && held.test(static_cast<std::size_t>(index));
+}
+
+void InputManager::HeldSet::clear() {
+    held.reset();
+    pressedThisFrame.reset();
+    releaseNextFrame.reset();
+}
+
+bool InputManager::isKeyHeld(Keyboard::Key key) const {
+    return keys.isHeld(key);
+}
+
+bool InputManager::isMouseButtonHeld(int button) const {
+    return buttons.isHeld(button);
 }
 
 Vector InputManager::pixelToCells(sf::Vector2i pixel) {
@@ -94,9 +148,9 @@ bool InputManager::takeFullscreenKey(sf::Keyboard::Key key, bool pressed, bool a
         return false;
     }
     enterReleaseTaken = altEnter;
-    // Keys released from here on may go to the old window, which is gone: a key still
+    // Keys released from here on may go to the old window, which is gone; Alt still
     // held shows in the modifiers of the events to come.
-    altHeld = false;
+    forgetHeld();
     DisplayManager& display = DisplayManager::getInstance();
     display.setFullscreen(!display.isFullscreen());
     return true;
@@ -107,29 +161,35 @@ void InputManager::getInput() {
     if (window == nullptr) {
         return;
     }
+    keys.startFrame();
+    buttons.startFrame();
     while (const std::optional<sf::Event> event = window->pollEvent()) {
         if (event->is<sf::Event::Closed>()) {
             // The window stays open until the engine shuts down.
             GameManager::getInstance().setGameOver(true);
+        } else if (event->is<sf::Event::FocusLost>()) {
+            forgetHeld(); // keys let go elsewhere send no release here
         } else if (const auto* pressed = event->getIf<sf::Event::KeyPressed>()) {
             if (!takeFullscreenKey(pressed->code, true, pressed->alt)) {
                 const EventKeyboard key(translateKey(pressed->code), KEY_PRESSED);
+                keys.press(key.getKey());
                 onEvent(&key);
             }
         } else if (const auto* released = event->getIf<sf::Event::KeyReleased>()) {
             if (!takeFullscreenKey(released->code, false, released->alt)) {
                 const EventKeyboard key(translateKey(released->code), KEY_RELEASED);
+                keys.release(key.getKey());
                 onEvent(&key);
             }
         } else if (event->is<sf::Event::Resized>()) {
             DisplayManager::getInstance().fitToWindow();
-        } else if (event->is<sf::Event::FocusLost>()) {
-            altHeld = false; // its release goes to another window
         } else if (const auto* down = event->getIf<sf::Event::MouseButtonPressed>()) {
             const EventMouse mouse(pixelToCells(down->position), PRESSED, static_cast<int>(down->button));
+            buttons.press(mouse.getMouseButton());
             onEvent(&mouse);
         } else if (const auto* up = event->getIf<sf::Event::MouseButtonReleased>()) {
             const EventMouse mouse(pixelToCells(up->position), RELEASED, static_cast<int>(up->button));
+            buttons.release(mouse.getMouseButton());
             onEvent(&mouse);
         } else if (const auto* moved = event->getIf<sf::Event::MouseMoved>()) {
             const EventMouse mouse(pixelToCells(moved->position), MOVED, UNDEFINED_MOUSE_BUTTON);

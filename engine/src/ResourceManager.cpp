@@ -5,7 +5,7 @@
 #include <fstream>
 #include <limits>
 
-#include <mx/DisplayManager.h>
+#include <mx/Color.h>
 #include <mx/LogManager.h>
 
 #include "Immortal.h"
@@ -39,6 +39,12 @@ std::string upperCase(std::string word) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     return word;
+}
+
+/// Text from a file, cut to a length a log line can carry.
+std::string clipped(const std::string& text) {
+    constexpr std::size_t MAX_QUOTED = 64;
+    return text.size() <= MAX_QUOTED ? text : text.substr(0, MAX_QUOTED) + "...";
 }
 
 /// A line without its line end; a carriage return before the line feed is not part of it.
@@ -75,16 +81,39 @@ void ResourceManager::shutDownImpl() {
 }
 
 int ResourceManager::loadSprite(std::string filename, std::string label) {
-    if (!isStarted() || getSpriteCount() >= SPRITE_TABLE_SIZE) {
+    LogManager& log = LogManager::getInstance();
+    if (!isStarted()) {
+        log.writeLog("ERROR: ResourceManager::loadSprite(): Cannot load '%s' before the resource manager has started",
+                     filename.c_str());
         return -1;
     }
-    LogManager& log = LogManager::getInstance();
+    if (getSpriteCount() >= SPRITE_TABLE_SIZE) {
+        return -1;
+    }
     std::ifstream file(resolve(filename));
     if (!file.is_open()) {
         log.writeLog("ERROR: ResourceManager::loadSprite(): Failed to open file: '%s'", filename.c_str());
         return -1;
     }
+    return addSprite(file, std::move(label), filename);
+}
 
+int ResourceManager::loadSpriteFromStream(std::istream& in, std::string label) {
+    if (!isStarted()) {
+        LogManager::getInstance().writeLog(
+            "ERROR: ResourceManager::loadSprite(): Cannot load '%s' before the resource manager has started",
+            label.c_str());
+        return -1;
+    }
+    if (getSpriteCount() >= SPRITE_TABLE_SIZE) {
+        return -1;
+    }
+    const std::string source = label;
+    return addSprite(in, std::move(label), source);
+}
+
+int ResourceManager::addSprite(std::istream& file, std::string label, const std::string& source) {
+    LogManager& log = LogManager::getInstance();
     SpriteHeader header;
     try {
         std::string colorWord;
@@ -105,7 +134,7 @@ int ResourceManager::loadSprite(std::string filename, std::string label) {
             }
         }
         if (!known) {
-            log.writeLog("WARNING: ResourceManager::loadSprite(): Invalid color: '%s'", upper.c_str());
+            log.writeLog("WARNING: ResourceManager::loadSprite(): Invalid color: '%s'", clipped(upper).c_str());
         }
         file.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
     } catch (const std::exception&) {
@@ -118,7 +147,7 @@ int ResourceManager::loadSprite(std::string filename, std::string label) {
     if (header.frameCount > MAX_SPRITE_FRAMES || lines > MAX_SPRITE_LINES) {
         log.writeLog("ERROR: ResourceManager::loadSprite(): Sprite too large: %d frames of %d rows "
                      "(at most %d frames and %lld rows in all): '%s'",
-                     header.frameCount, header.height, MAX_SPRITE_FRAMES, MAX_SPRITE_LINES, filename.c_str());
+                     header.frameCount, header.height, MAX_SPRITE_FRAMES, MAX_SPRITE_LINES, source.c_str());
         return -1;
     }
 
@@ -136,7 +165,6 @@ int ResourceManager::loadSprite(std::string filename, std::string label) {
         log.writeLog("ERROR: ResourceManager::loadSprite(): Failed to parse file");
         return -1;
     }
-    file.close();
 
     auto sprite = std::make_unique<Sprite>(header.frameCount);
     sprite->setWidth(header.width);
@@ -171,7 +199,13 @@ Sprite* ResourceManager::getSprite(std::string label) const {
 }
 
 int ResourceManager::loadSound(std::string filename, std::string label) {
-    if (!isStarted() || getSoundCount() >= SOUND_TABLE_SIZE) {
+    if (!isStarted()) {
+        LogManager::getInstance().writeLog(
+            "ERROR: ResourceManager::loadSound(): Cannot load '%s' before the resource manager has started",
+            filename.c_str());
+        return -1;
+    }
+    if (getSoundCount() >= SOUND_TABLE_SIZE) {
         return -1;
     }
     auto sound = std::make_unique<Sound>();

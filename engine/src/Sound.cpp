@@ -11,4 +11,30 @@ bool Sound::loadFromFile(const std::filesystem::path& file) {
     return true;
 }
 
+void Sound::play() {
+    if (sound) {
+        sound->play();
+    }
+}
+
+void Sound::stop() {
+    if (sound) {
+        sound->stop();
+    }
+}
+
+void Sound::setLooping(bool looping) {
+    if (sound) {
+        sound->setLooping(looping);
+    }
+}
+
+bool Sound::isLooping() const {
+    return sound && sound->isLooping();
+}
+
+bool Sound::isPlaying() const {
+    return sound && sound->getStatus() == sf::SoundSource::Status::Playing;
+}
+
 } // namespace mx

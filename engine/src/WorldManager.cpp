@@ -26,9 +26,16 @@ WorldManager::WorldManager() {
 }
 
 int WorldManager::startUpImpl() {
-    objects.clear();
-    deletions.clear();
+    // Objects made before start-up stay registered: the world owns them like any other.
     return 0;
+}
+
+void WorldManager::removeObject(Object* object) {
+    objects.remove(object);
+    // The view must not follow an object that is gone.
+    if (viewFollowing == object) {
+        viewFollowing = nullptr;
+    }
 }
 
 void WorldManager::shutDownImpl() {

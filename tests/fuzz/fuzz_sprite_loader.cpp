@@ -1,23 +1,22 @@
 // libFuzzer target: whatever a sprite file holds, loading ends with a result, and drawing
-// and animating what loaded reads nothing beyond the frames' text.
+// and animating what loaded reads nothing beyond the frames' text. Inputs are read from
+// memory, as the loader reads any stream.
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <sstream>
+#include <string>
 
 #include <mx/Object.h>
 #include <mx/ResourceManager.h>
 #include <mx/WorldManager.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string file = (std::filesystem::temp_directory_path() / "moltrix-fuzz-sprite.txt").string();
     // Log lines (refused drawing, bad headers) come by the thousand: keep them quiet.
     static const bool ready = std::freopen("/dev/null", "w", stdout) && mx::WorldManager::getInstance().startUp() == 0;
     if (!ready) return 0;
-    std::ofstream(file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                                  static_cast<std::streamsize>(size));
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
     mx::ResourceManager& resources = mx::ResourceManager::getInstance();
     (void)resources.startUp();
-    if (resources.loadSprite(file, "fuzz") == 0) {
+    if (resources.loadSpriteFromStream(in, "fuzz") == 0) {
         const mx::Sprite* sprite = resources.getSprite("fuzz");
         mx::Object object;
         object.setSprite(sprite);

@@ -6,16 +6,20 @@ namespace mx {
 
 /// An axis-aligned extent in world cells; top is the smaller y.
 struct Box {
-    float left = 0.0f;
-    float right = 0.0f;
-    float top = 0.0f;
-    float bottom = 0.0f;
+    float left = 0.0f;   ///< smallest x
+    float right = 0.0f;  ///< largest x
+    float top = 0.0f;    ///< smallest y
+    float bottom = 0.0f; ///< largest y
 
+    /// The empty box at the origin.
     constexpr Box() = default;
+    /// The box from left to right and from top to bottom.
     constexpr Box(float left_, float right_, float top_, float bottom_)
         : left(left_), right(right_), top(top_), bottom(bottom_) {}
 
+    /// right − left.
     [[nodiscard]] constexpr float getWidth() const { return right - left; }
+    /// bottom − top.
     [[nodiscard]] constexpr float getHeight() const { return bottom - top; }
 
     /// The box of width w and height h centred on c.
@@ -23,6 +27,7 @@ struct Box {
         return {c.x - w * 0.5f, c.x + w * 0.5f, c.y - h * 0.5f, c.y + h * 0.5f};
     }
 
+    /// Equal in all four edges.
     constexpr bool operator==(const Box&) const = default;
 };
 

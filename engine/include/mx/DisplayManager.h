@@ -14,6 +14,7 @@
 #include <SFML/Graphics/View.hpp>
 #include <SFML/System/FileInputStream.hpp>
 
+#include <mx/Color.h>
 #include <mx/Manager.h>
 #include <mx/Vector.h>
 
@@ -21,16 +22,6 @@
 namespace mx {
 
 class CharBatch;
-
-/// The eight named colours; they are also the colour words of sprite files.
-inline constexpr sf::Color WHITE{255, 255, 255, 255};
-inline constexpr sf::Color RED{255, 0, 0, 255};
-inline constexpr sf::Color GREEN{0, 255, 0, 255};
-inline constexpr sf::Color BLUE{0, 0, 255, 255};
-inline constexpr sf::Color CYAN{0, 255, 255, 255};
-inline constexpr sf::Color MAGENTA{255, 0, 255, 255};
-inline constexpr sf::Color YELLOW{255, 255, 0, 255};
-inline constexpr sf::Color BLACK{0, 0, 0, 255};
 
 /// How drawString places a text relative to its position.
 enum Justification {
@@ -67,9 +58,17 @@ public:
 
     static DisplayManager& getInstance();
 
-    /// Paints one character into the cell at a world position (its top-left corner).
-    /// Returns 0, or -1 before start-up.
+    /// Paints one character into the cell whose top-left corner is a world position.
+    /// Returns 0, or -1 before start-up. An object's box is centred on its position, so to
+    /// show an object as one character use drawChCentred.
     int drawCh(Vector position, char ch, const sf::Color& color);
+
+    /// Paints one character into the cell centred on a world position: the cell an
+    /// object's default one-cell box covers, so the character touches what the object
+    /// touches. drawCh(position - (0.5, 0.5)). Returns 0, or -1 before start-up.
+    int drawChCentred(Vector centre, char ch, const sf::Color& color) {
+        return drawCh(Vector(centre.x - 0.5f, centre.y - 0.5f), ch, color);
+    }
 
     /// Paints a text with a justification; characters equal to transparent are
     /// skipped, leaving their cells untouched (0 skips nothing). Returns 0, or -1 before start-up.
@@ -85,7 +84,8 @@ public:
 
     /// The game's own font file, read at start-up; a relative name is looked for in the
     /// data folder (ResourceManager::setDataFolder). Without one, the engine's font
-    /// FONT_FILE is looked for there and then where the engine's package installed it.
+    /// FONT_FILE is looked for there, then where the engine's package installed it, then
+    /// in the source tree the engine was built from.
     void setFontFile(std::filesystem::path file);
     /// The font file the game set, or FONT_FILE.
     [[nodiscard]] const std::filesystem::path& getFontFile() const { return fontFile; }

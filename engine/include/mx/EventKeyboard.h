@@ -28,17 +28,20 @@ enum KeyboardAction : int {
 
 /// A key went down or up.
 struct EventKeyboard : Event {
-    static constexpr const char* TYPE = "KeyboardEvent";
+    static constexpr const char* TYPE = "KeyboardEvent"; ///< the type of keyboard events
 
+    /// A key went down (KEY_PRESSED) or up (KEY_RELEASED).
     EventKeyboard(Keyboard::Key key_, KeyboardAction action_) : key(key_), keyboardAction(action_) {
         setType(TYPE);
     }
 
+    /// The key; UNDEFINED_KEY for a key the engine does not name.
     [[nodiscard]] Keyboard::Key getKey() const { return key; }
+    /// Whether it went down or up.
     [[nodiscard]] KeyboardAction getKeyboardAction() const { return keyboardAction; }
 
-    Keyboard::Key key;
-    KeyboardAction keyboardAction;
+    Keyboard::Key key;             ///< the key
+    KeyboardAction keyboardAction; ///< down or up
 };
 
 } // namespace mx

@@ -8,7 +8,7 @@ namespace mx {
 
 /// Sent to every object once per frame, before the world moves.
 struct EventStep : Event {
-    static constexpr const char* TYPE = "StepEvent";
+    static constexpr const char* TYPE = "StepEvent"; ///< the type of step events
 
     /// Reads the frame time and step count from the game manager.
     EventStep();

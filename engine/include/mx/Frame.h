@@ -14,12 +14,17 @@ namespace mx {
 /// Row r is the text from r × width, width characters long.
 class Frame {
 public:
+    /// An empty frame: 0 x 0, no text.
     Frame() = default;
+    /// A frame of width x height cells from its rows joined without line breaks.
     Frame(int width_, int height_, std::string frameStr_)
         : width(width_), height(height_), frameStr(std::move(frameStr_)) {}
 
+    /// Width in cells.
     [[nodiscard]] int getWidth() const { return width; }
+    /// Height in cells (rows).
     [[nodiscard]] int getHeight() const { return height; }
+    /// The rows, joined without line breaks.
     [[nodiscard]] const std::string& getString() const { return frameStr; }
 
     /// Row r of the frame: width characters from r × width, shorter where the text

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <bitset>
+#include <cstddef>
+
 #include <SFML/System/Vector2.hpp>
 #include <SFML/Window/Keyboard.hpp>
 
@@ -26,6 +29,15 @@ public:
     /// size lays the display out anew.
     void getInput();
 
+    /// Whether a key is held down now, as the window's key events tell. A key pressed and
+    /// released within one frame (a tap) counts as held until the next frame's input, so
+    /// a step that asks sees every tap. UNDEFINED_KEY is never held.
+    [[nodiscard]] bool isKeyHeld(Keyboard::Key key) const;
+
+    /// Whether a mouse button (SFML's number: left 0, right 1, middle 2, extras 3 and 4)
+    /// is held down now; a click within one frame counts until the next, as for keys.
+    [[nodiscard]] bool isMouseButtonHeld(int button) const;
+
     /// A window pixel position in cells of the grid, through the display's scaling
     /// (DisplayManager::windowPixelToCells).
     [[nodiscard]] static Vector pixelToCells(sf::Vector2i pixel);
@@ -35,11 +47,29 @@ private:
     InputManager() { setType(TYPE); }
 
     int startUpImpl() override;
-    void shutDownImpl() override {}
+    void shutDownImpl() override;
 
     /// Handles F11 and Alt+Enter; true when the key was the engine's and goes no further.
     bool takeFullscreenKey(sf::Keyboard::Key key, bool pressed, bool altInEvent);
+    /// Forgets keys and buttons held: their releases go to another window.
+    void forgetHeld();
 
+    /// Held keys or buttons, from their press and release events.
+    struct HeldSet {
+        static constexpr std::size_t SIZE = 128;
+        std::bitset<SIZE> held;
+        std::bitset<SIZE> pressedThisFrame;
+        std::bitset<SIZE> releaseNextFrame;
+
+        void startFrame();
+        void press(int index);
+        void release(int index);
+        [[nodiscard]] bool isHeld(int index) const;
+        void clear();
+    };
+
+    HeldSet keys;
+    HeldSet buttons;
     bool altHeld = false;            ///< an Alt key is down, as far as this window has seen
     bool enterReleaseTaken = false;  ///< the Enter of an Alt+Enter is still down
 };

@@ -21,7 +21,7 @@ namespace mx {
 /// ("Moltrix.log" unless the game names its own).
 class LogManager : public Manager {
 public:
-    static constexpr const char* TYPE = "LogManager";
+    static constexpr const char* TYPE = "LogManager"; ///< the type of the log manager
     /// The log file's name when the game sets none.
     static constexpr const char* LOG_FILE = "Moltrix.log";
 
@@ -40,15 +40,22 @@ public:
     /// user's state folder ($XDG_STATE_HOME or ~/.local/state, in a folder named after
     /// the file in lower case: "Moltrix.log" goes to .../moltrix/Moltrix.log).
     void setLogFile(std::filesystem::path name) { logFile = std::move(name); }
+    /// The log file's name, as set (LOG_FILE by default).
     [[nodiscard]] const std::filesystem::path& getLogFile() const { return logFile; }
     /// Where the log is being written; empty when not started.
     [[nodiscard]] const std::filesystem::path& getLogPath() const { return logPath; }
 
+    /// Whether lines start with the wall-clock time (true by default).
     [[nodiscard]] bool getShowTime() const { return showTime; }
+    /// Starts lines with the wall-clock time, or not.
     void setShowTime(bool show) { showTime = show; }
+    /// Whether lines start with the frame count (true by default).
     [[nodiscard]] bool getShowStepCount() const { return showStepCount; }
+    /// Starts lines with the frame count, or not.
     void setShowStepCount(bool show) { showStepCount = show; }
+    /// The highest level a levelled line may have and still be written (0 by default).
     [[nodiscard]] std::uint8_t getVerbosity() const { return verbosity; }
+    /// Sets the highest level written: 1 start and exit notices, 2 frame profiles, 3 lag.
     void setVerbosity(std::uint8_t level) { verbosity = level; }
 
 private:

@@ -24,6 +24,7 @@ public:
     /// Stops a started manager; does nothing otherwise.
     void shutDown();
 
+    /// True between a successful startUp and the next shutDown.
     [[nodiscard]] bool isStarted() const { return started; }
 
     /// Hands an event to every object of the world, in the world's list order.

@@ -12,7 +12,7 @@ class Object;
 /// Copies are snapshots, which makes iterating while the original changes safe.
 class ObjectList {
 public:
-    using const_iterator = std::vector<Object*>::const_iterator;
+    using const_iterator = std::vector<Object*>::const_iterator; ///< walks the list in order
 
     /// Appends p unless it is already in the list.
     void insert(Object* p) {
@@ -32,6 +32,7 @@ public:
         }
     }
 
+    /// Whether p is in the list.
     [[nodiscard]] bool contains(const Object* p) const {
         for (const Object* item : items) {
             if (item == p) {
@@ -41,12 +42,19 @@ public:
         return false;
     }
 
+    /// The number of entries.
     [[nodiscard]] std::size_t size() const { return items.size(); }
+    /// Whether there are none.
     [[nodiscard]] bool isEmpty() const { return items.empty(); }
+    /// Entry i, counting from 0; i must be below size().
     [[nodiscard]] Object* operator[](std::size_t i) const { return items[i]; }
+    /// The first entry.
     [[nodiscard]] const_iterator begin() const { return items.begin(); }
+    /// Past the last entry.
     [[nodiscard]] const_iterator end() const { return items.end(); }
+    /// Removes every entry (destroys nothing).
     void clear() { items.clear(); }
+    /// Makes room for n entries.
     void reserve(std::size_t n) { items.reserve(n); }
 
 private:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,23 +17,30 @@ namespace mx {
 /// to shut-down. Objects hold plain pointers to them.
 class ResourceManager : public Manager {
 public:
-    static constexpr int SPRITE_TABLE_SIZE = 500;
-    static constexpr int SOUND_TABLE_SIZE = 50;
+    static constexpr int SPRITE_TABLE_SIZE = 500; ///< the most sprites it keeps
+    static constexpr int SOUND_TABLE_SIZE = 50;   ///< the most sounds it keeps
     /// Sprite files asking for more are refused before anything is allocated.
     static constexpr int MAX_SPRITE_FRAMES = 10000;
     static constexpr long long MAX_SPRITE_LINES = 1000000; ///< frames × rows
 
+    /// The one resource manager.
     static ResourceManager& getInstance();
 
-    /// Loads a sprite file (format in the README) under a label. Returns 0 when
-    /// the sprite was added, -1 when not; a bad file logs why.
+    /// Loads a sprite file (format in the README) under a label; a relative file name is
+    /// looked for in the data folder. Returns 0 when the sprite was added, -1 when not; a
+    /// bad file, or a call before start-up, logs why (a full table of SPRITE_TABLE_SIZE does not).
     int loadSprite(std::string filename, std::string label);
+
+    /// Loads a sprite in the sprite file format from a stream (a string, say) under a label,
+    /// exactly as loadSprite loads a file.
+    int loadSpriteFromStream(std::istream& in, std::string label);
 
     /// The first sprite loaded under exactly this label, or null.
     [[nodiscard]] Sprite* getSprite(std::string label) const;
 
-    /// Loads a sound file SFML decodes (the game's are MP3) under a label.
-    /// Returns 0 when the sound was added, -1 when not.
+    /// Loads a sound file SFML decodes (WAV, OGG, FLAC, MP3) under a label; a relative file
+    /// name is looked for in the data folder. Returns 0 when the sound was added, -1 when
+    /// not (SFML says why on its error stream; a call before start-up is logged).
     int loadSound(std::string filename, std::string label);
 
     /// The first sound loaded under exactly this label, or null.
@@ -41,6 +49,7 @@ public:
     /// The folder in which relative file names are looked up: those of sprites, sounds
     /// and the display's font. Empty (the default) means the working folder.
     void setDataFolder(std::filesystem::path folder) { dataFolder = std::move(folder); }
+    /// The data folder; empty for the working folder.
     [[nodiscard]] const std::filesystem::path& getDataFolder() const { return dataFolder; }
 
     /// A file name as the engine opens it: a relative one inside the data folder.
@@ -53,7 +62,9 @@ public:
     [[nodiscard]] static std::optional<std::filesystem::path> findDataFolder(const std::filesystem::path& marker,
                                                                              const std::string& gameName);
 
+    /// The number of sprites loaded.
     [[nodiscard]] int getSpriteCount() const { return static_cast<int>(sprites.size()); }
+    /// The number of sounds loaded.
     [[nodiscard]] int getSoundCount() const { return static_cast<int>(sounds.size()); }
 
 private:
@@ -62,6 +73,9 @@ private:
 
     int startUpImpl() override;
     void shutDownImpl() override;
+
+    /// Reads a sprite from a stream and adds it; source names it in log lines.
+    int addSprite(std::istream& in, std::string label, const std::string& source);
 
     std::vector<std::unique_ptr<Sprite>> sprites;
     std::vector<std::unique_ptr<Sound>> sounds;

@@ -26,7 +26,7 @@ enum ViewObjectLocation : int {
 /// never collides, is drawn last, and changes through view events tagged with its label.
 class ViewObject : public Object {
 public:
-    static constexpr const char* TYPE = "ViewObject";
+    static constexpr const char* TYPE = "ViewObject"; ///< the type of view objects
 
     ViewObject();
 
@@ -39,18 +39,28 @@ public:
 
     /// Stores the place and puts the object there, from the current view's size.
     void setLocation(ViewObjectLocation location);
+    /// Its place on the screen (TOP_CENTER at first).
     [[nodiscard]] ViewObjectLocation getLocation() const { return location; }
 
+    /// Sets the label, which is also the tag of the view events it takes.
     void setViewString(std::string s) { viewString = std::move(s); }
+    /// The label.
     [[nodiscard]] const std::string& getViewString() const { return viewString; }
+    /// Sets the value.
     void setValue(int v) { value = v; }
+    /// The value.
     [[nodiscard]] int getValue() const { return value; }
+    /// Shows the value after the label, or not.
     void setDrawValue(bool draw_) { drawValue = draw_; }
+    /// Whether the value is shown (true at first).
     [[nodiscard]] bool isDrawValue() const { return drawValue; }
     /// Changing the border does not move the object; setLocation places by the border it finds.
     void setBorder(bool b) { border = b; }
+    /// Whether the text is framed by bars and dash lines (true at first).
     [[nodiscard]] bool isBorder() const { return border; }
+    /// Colours all its characters.
     void setColor(sf::Color c) { color = c; }
+    /// The colour of its characters (white at first).
     [[nodiscard]] sf::Color getColor() const { return color; }
 
     /// The text the object shows: the label, the value when shown, bars when bordered.

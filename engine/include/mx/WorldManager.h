@@ -21,8 +21,8 @@ public:
 
     /// Registers an object; called by the Object constructor only.
     void insertObject(Object* object) { objects.insert(object); }
-    /// Unregisters an object; called by the Object destructor only.
-    void removeObject(Object* object) { objects.remove(object); }
+    /// Unregisters an object, and stops the view following it; called by the Object destructor only.
+    void removeObject(Object* object);
 
     [[nodiscard]] const ObjectList& getAllObjects() const { return objects; }
 
@@ -42,7 +42,8 @@ public:
     void setBoundary(Box b) { boundary = b; }
     [[nodiscard]] Box getView() const { return view; }
     void setView(Box v) { view = v; }
-    /// The object the view is centred on at each update; null stops following.
+    /// The object the view is centred on at each update; null stops following, and so
+    /// does the object's destruction.
     void setViewFollowing(Object* object) { viewFollowing = object; }
     [[nodiscard]] Object* getViewFollowing() const { return viewFollowing; }
 
