@@ -33,7 +33,6 @@ TEST(KeyTable, EverySfmlKeyTranslates) {
         undefined += want == Keyboard::UNDEFINED_KEY && code >= 0 && code <= 100;
     }
     EXPECT_EQ(undefined, 27); // shifts, alts, system keys, Menu, Hyphen, paging, the numpad, F13-F15...
-    EXPECT_EQ(InputManager::pixelToCells({64, 48}), Vector(5.0f, 1.5f));
 }
 
 } // namespace
