@@ -110,16 +110,10 @@ std::optional<sf::Image> screenshot() {
     const sf::Vector2u size(static_cast<unsigned>(attributes.width), static_cast<unsigned>(attributes.height));
     XImage* grab = ::XGetImage(x11(), std::stoul(id), 0, 0, size.x, size.y, AllPlanes, ZPixmap);
     if (grab == nullptr) return std::nullopt;
-    std::vector<std::uint8_t> rgba(4 * size.x * size.y);
-    for (unsigned y = 0; y < size.y; ++y) {
-        for (unsigned px = 0; px < size.x; ++px) {
-            const unsigned long pixel = XGetPixel(grab, static_cast<int>(px), static_cast<int>(y)); // 0xRRGGBB
-            std::uint8_t* out = &rgba[4 * (y * size.x + px)];
-            out[0] = static_cast<std::uint8_t>(pixel >> 16);
-            out[1] = static_cast<std::uint8_t>(pixel >> 8);
-            out[2] = static_cast<std::uint8_t>(pixel);
-            out[3] = 255;
-        }
+    std::vector<std::uint8_t> rgba(4 * size.x * size.y, 255);
+    for (unsigned i = 0; i < size.x * size.y; ++i) {
+        const unsigned long pixel = XGetPixel(grab, static_cast<int>(i % size.x), static_cast<int>(i / size.x)); // 0xRRGGBB
+        for (unsigned c = 0; c < 3; ++c) rgba[4 * i + c] = static_cast<std::uint8_t>(pixel >> (16 - 8 * c));
     }
     XDestroyImage(grab);
     return sf::Image(size, rgba.data());
@@ -189,21 +183,17 @@ sf::Image drawnDirectly(const Grid& grid, sf::Vector2i corner, sf::Vector2u size
     return texture.getTexture().copyToImage();
 }
 
-/// Whether the pixels of `part`, placed at `corner` of the shot, are the shot's.
-bool shows(const sf::Image& shot, const sf::Image& part, sf::Vector2i corner = {}) {
+/// Whether the shot shows a text at (col, row), painted as the display paints cells, whatever the window's size.
+bool showsText(const sf::Image& shot, float col, float row, const std::string& text) {
+    const Grid grid(shot.getSize());
+    const sf::Vector2i corner(grid.at(col, row) + sf::Vector2f(0.5f, 0)), end(grid.at(col + static_cast<float>(text.size()), row + 1));
+    const sf::Image part = drawnDirectly(grid, corner, sf::Vector2u(end - corner), {{col, row, text}});
     for (unsigned y = 0; y < part.getSize().y; ++y) {
         for (unsigned x = 0; x < part.getSize().x; ++x) {
             if (shot.getPixel(sf::Vector2u(corner) + sf::Vector2u(x, y)) != part.getPixel({x, y})) return false;
         }
     }
     return true;
-}
-
-/// Whether the shot shows a text at (col, row), painted as the display paints cells, whatever the window's size.
-bool showsText(const sf::Image& shot, float col, float row, const std::string& text) {
-    const Grid grid(shot.getSize());
-    const sf::Vector2i corner(grid.at(col, row) + sf::Vector2f(0.5f, 0)), end(grid.at(col + static_cast<float>(text.size()), row + 1));
-    return shows(shot, drawnDirectly(grid, corner, sf::Vector2u(end - corner), {{col, row, text}}), corner);
 }
 
 /// Whether the shot is exactly the title screen (a frame of the animated logo) drawn directly at its size,
