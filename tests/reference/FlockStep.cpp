@@ -24,6 +24,10 @@ bool within(const mx::Box& inner, const mx::Box& outer) {
            inner.bottom <= outer.bottom;
 }
 
+bool touch(const mx::Box& a, const mx::Box& b) {
+    return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
+
 } // namespace
 
 QuadTree::QuadTree(mx::Box bounds_, int capacity_, int depth_, const mx::ObjectList& initial)
@@ -68,7 +72,7 @@ void QuadTree::subdivide() {
     }
 }
 
-mx::ObjectList QuadTree::query(const mx::Box& box) const {
+mx::ObjectList QuadTree::queryPruned(const mx::Box& box) const {
     mx::ObjectList result;
     collect(box, result);
     return result;
@@ -77,6 +81,9 @@ mx::ObjectList QuadTree::query(const mx::Box& box) const {
 void QuadTree::collect(const mx::Box& box, mx::ObjectList& result) const {
     if (divided) {
         for (const auto& child : children) {
+            if (!child->holdsMovedObject && !touch(child->bounds, box)) {
+                continue;
+            }
             child->collect(box, result);
         }
         return;
@@ -85,6 +92,18 @@ void QuadTree::collect(const mx::Box& box, mx::ObjectList& result) const {
     for (mx::Object* object : objects) {
         if (whole || contains(box, object->getPosition())) {
             result.insert(object);
+        }
+    }
+}
+
+void QuadTree::noteMoved(mx::Vector insertedAt) {
+    if (!contains(bounds, insertedAt)) {
+        return;
+    }
+    holdsMovedObject = true;
+    if (divided) {
+        for (auto& child : children) {
+            child->noteMoved(insertedAt);
         }
     }
 }
@@ -131,7 +150,7 @@ private:
         const float r = std::max(std::max(ALIGNMENT_RADIUS, AVOID_RADIUS), std::max(COHESION_RADIUS, SEPARATION_RADIUS));
         const mx::Vector p = self.getPosition();
         const mx::Box box(p.x - r, p.x + r, p.y - r, p.y + r);
-        const mx::ObjectList found = tree.query(box);
+        const mx::ObjectList found = tree.queryPruned(box);
         const float r2 = r * r;
         for (mx::Object* n : found) {
             if (n == &self) {
@@ -245,7 +264,7 @@ private:
 };
 
 /// The wall rule as it was.
-void keepInsideBoundary(Bird& bird) {
+void keepInsideBoundary(Bird& bird, QuadTree* tree) {
     const mx::Box b = mx::WorldManager::getInstance().getBoundary();
     const auto inside = [&b](float x, float y) { return b.left <= x && x <= b.right && b.top <= y && y <= b.bottom; };
     const mx::Vector p = bird.getPosition();
@@ -269,6 +288,9 @@ void keepInsideBoundary(Bird& bird) {
             v.x = 0.0f;
         }
     }
+    if (tree != nullptr && !(moved == p)) {
+        tree->noteMoved(p);
+    }
     bird.setPosition(moved);
     bird.setVelocity(v);
 }
@@ -287,7 +309,7 @@ void stepEvent() {
             continue;
         }
         if (dynamic_cast<Hero*>(o) != nullptr) {
-            keepInsideBoundary(*bird);
+            keepInsideBoundary(*bird, tree.get());
             continue;
         }
         if (tree == nullptr) {
@@ -297,7 +319,7 @@ void stepEvent() {
             }
         }
         bird->setVelocity(Steering(*bird, *tree).steer());
-        keepInsideBoundary(*bird);
+        keepInsideBoundary(*bird, tree.get());
     }
 }
 

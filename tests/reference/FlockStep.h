@@ -20,8 +20,11 @@ public:
 
     void insert(mx::Object* object);
     void subdivide();
-    /// The stored objects whose positions lie inside the box, each once, depth first.
-    [[nodiscard]] mx::ObjectList query(const mx::Box& box) const;
+    /// The stored objects whose positions lie inside the box, each once, depth first,
+    /// skipping subtrees the box cannot reach.
+    [[nodiscard]] mx::ObjectList queryPruned(const mx::Box& box) const;
+    /// Tells the tree that an object it holds moved from where it was inserted.
+    void noteMoved(mx::Vector insertedAt);
 
 private:
     void collect(const mx::Box& box, mx::ObjectList& result) const;
@@ -32,6 +35,7 @@ private:
     std::array<std::unique_ptr<QuadTree>, 4> children;
     int capacity;
     int depth;
+    bool holdsMovedObject = false;
 };
 
 /// Broadcasts a step event as the world does, every bird (the hero aside) steering by
