@@ -60,7 +60,9 @@ TEST_F(Flock, TheIndexListsWhatTheTreeOfListsListed) {
         std::vector<Object*> listed;
         for (const QuadTree::Found& f : found) listed.push_back(tree.getObject(f.number));
         ASSERT_EQ(listed, items(old.queryPruned(box))) << i;
-        ASSERT_EQ(listed.size(), i == 0 ? 607u : i == 1 ? 7u : listed.size());
+        if (i < 2) {
+            EXPECT_EQ(listed.size(), i == 0 ? 607u : 7u); // all but the one outside; the pile
+        }
     }
 }
 

@@ -130,10 +130,9 @@ std::vector<std::vector<std::uint32_t>> play(unsigned seed, bool everyPair, int 
         world.deleteMarked();
         for (Object* o : world.getAllObjects()) {
             const Box b = o->getWorldBox();
+            const auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f); };
             swarm.record.insert(swarm.record.end(), {static_cast<Critter*>(o)->serial, static_cast<std::uint32_t>(o->getSolidness()),
-                                                     std::bit_cast<std::uint32_t>(o->getVelocity().x), std::bit_cast<std::uint32_t>(o->getVelocity().y),
-                                                     std::bit_cast<std::uint32_t>(b.left), std::bit_cast<std::uint32_t>(b.right),
-                                                     std::bit_cast<std::uint32_t>(b.top), std::bit_cast<std::uint32_t>(b.bottom)});
+                                                     bits(o->getVelocity().x), bits(o->getVelocity().y), bits(b.left), bits(b.right), bits(b.top), bits(b.bottom)});
         }
         result.push_back(std::move(swarm.record));
         swarm.record.clear();
