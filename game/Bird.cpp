@@ -150,7 +150,8 @@ mx::Vector Bird::steer() {
     if (current == FOLLOWING) {
         s = v + reactToHero(neighbours);
     } else {
-        // F2 draws random numbers after F1 and before nothing else: one pass serves F1, F3, F4.
+        // F1, F3 and F4 read the same birds, and only F1 and then F2 draw random numbers:
+        // one pass serves the three, and the numbers are drawn in the same order.
         const FlockForces flock = followFlock(neighbours, SEPARATION | ALIGNMENT | COHESION);
         const mx::Vector f2 = separateFromOthers(neighbours);
         const mx::Vector f5 = reactToHero(neighbours);

@@ -15,8 +15,6 @@ namespace mx {
 struct EventStep;
 }
 
-class Hero;
-
 /// How a bird steers.
 enum BirdState : int {
     STOPPED = 0,   ///< the game is over: it stands still

@@ -52,12 +52,10 @@ void QuadTree::build(const mx::Box& bounds, const mx::ObjectList& list) {
     for (std::uint32_t i = 0; i < objects.size(); ++i) {
         insert(0, i);
     }
-    listed.clear();
     listedAt.assign(objects.size(), -1);
     std::uint32_t rank = 0;
     listInWalkOrder(0, rank);
     walked.resize(listed.size());
-    late.clear();
 }
 
 void QuadTree::append(Arrivals& leaf, std::uint32_t number) {
