@@ -1,14 +1,13 @@
-// The game's flock step: 250 to 4000 birds and the hero in the 200 x 100 world, fixed seed.
-// Prints, per flock size, the median and 90th percentile of the step phase (all birds
-// steering once) and of the world update (moving and colliding), over many frames.
+// The game's flock: the hero and 1000 to 16000 birds in the 200 x 100 world, fixed seed.
+// Per flock size it prints the step phase (every bird steering once), the world update
+// (moving and colliding) and their sum per frame, each as median and 99th percentile in
+// milliseconds, the sum's median per bird in microseconds, and the neighbours per bird.
 //
-//   bench_flock [frames] [--literal]     --literal: the unpruned neighbour queries
+//   bench_flock [frames [birds...]]      defaults: 120 frames; 1000 2000 4000 8000 16000 birds
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <string>
 #include <vector>
 
 #include <mx/EventStep.h>
@@ -31,7 +30,7 @@ double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-/// One flock of the given size: step and update timings over the frames.
+/// One flock of the given size, flown for the given number of frames.
 void measure(int birds, int frames) {
     mx::WorldManager& world = mx::WorldManager::getInstance();
     world.shutDown();
@@ -43,8 +42,7 @@ void measure(int birds, int frames) {
     for (int i = 0; i < birds; ++i) {
         new Bird(i % 4);
     }
-    std::vector<double> steps;
-    std::vector<double> updates;
+    std::vector<double> steps, updates, both;
     std::size_t neighbours = 0;
     for (int frame = 0; frame < frames; ++frame) {
         auto start = Clock::now();
@@ -61,30 +59,33 @@ void measure(int birds, int frames) {
         start = Clock::now();
         world.update();
         updates.push_back(millisecondsSince(start));
+        both.push_back(steps.back() + updates.back());
         Bird::discardQuadTree(); // as the first bird drawn in a frame does
     }
-    std::printf("| %5d | %8.2f | %8.2f | %10.2f | %10.2f | %9.1f |\n", birds, percentile(steps, 0.5),
-                percentile(steps, 0.9), percentile(updates, 0.5), percentile(updates, 0.9),
+    std::printf("| %5d | %7.2f | %7.2f | %7.2f | %7.2f | %7.2f | %7.2f | %8.3f | %10.1f |\n", birds,
+                percentile(steps, 0.5), percentile(steps, 0.99), percentile(updates, 0.5),
+                percentile(updates, 0.99), percentile(both, 0.5), percentile(both, 0.99),
+                percentile(both, 0.5) * 1000.0 / birds,
                 static_cast<double>(neighbours) / static_cast<double>(Bird::birdlist.size()));
+    std::fflush(stdout);
     world.shutDown();
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    int frames = 300;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--literal") == 0) {
-            Bird::setPrunedQueries(false);
-        } else {
-            frames = std::max(1, std::atoi(argv[i]));
-        }
+    const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 120;
+    std::vector<int> sizes;
+    for (int i = 2; i < argc; ++i) {
+        sizes.push_back(std::max(1, std::atoi(argv[i])));
     }
-    std::printf("Flock step over %d frames, %s neighbour queries (milliseconds)\n\n", frames,
-                Bird::getPrunedQueries() ? "pruned" : "literal");
-    std::printf("| birds | step p50 | step p90 | update p50 | update p90 | neighbours |\n");
-    std::printf("|------:|---------:|---------:|-----------:|-----------:|-----------:|\n");
-    for (const int birds : {250, 500, 1000, 2000, 4000}) {
+    if (sizes.empty()) {
+        sizes = {1000, 2000, 4000, 8000, 16000};
+    }
+    std::printf("Flock step and world update over %d frames (milliseconds; per bird: microseconds)\n\n", frames);
+    std::printf("| birds | step p50 | step p99 | update p50 | update p99 | both p50 | both p99 | per bird | neighbours |\n");
+    std::printf("|------:|--------:|--------:|--------:|--------:|--------:|--------:|---------:|-----------:|\n");
+    for (const int birds : sizes) {
         measure(birds, frames);
     }
     return 0;

@@ -14,9 +14,9 @@
 #include "Hero.h"
 
 mx::ObjectList Bird::birdlist;
-std::unique_ptr<QuadTree> Bird::quadtree;
+QuadTree Bird::quadtree;
 std::int64_t Bird::quadtreeStep = -1;
-bool Bird::prunedQueries = true;
+std::vector<Neighbour> Bird::indexed;
 
 namespace {
 
@@ -27,6 +27,24 @@ const char* const NOT_A_BIRD = "Object in birdlist is not a bird";
 float squared(float v) {
     return v * v;
 }
+
+/// The push away from a neighbour at q within radius: 1 next to it, fading to 0 at the radius.
+mx::Vector push(mx::Vector p, mx::Vector q, float radius) {
+    const mx::Vector diff = p - q;
+    const float dist = std::sqrt(diff.x * diff.x + diff.y * diff.y);
+    mx::Vector dir;
+    if (dist != 0.0f) {
+        dir = diff / dist;
+    } else {
+        // Two birds on one spot: push along x or y, chosen at random, instead of dividing by zero.
+        dir = (std::rand() % 2 != 0) ? mx::Vector(1.0f, 0.0f) : mx::Vector(0.0f, 1.0f);
+    }
+    return dir * (1.0f - dist / radius);
+}
+
+/// Scratch of the steering: the neighbours of the bird steering now, and the index's answer.
+std::vector<Neighbour> neighbourBuffer;
+std::vector<QuadTree::Found> foundBuffer;
 
 } // namespace
 
@@ -64,15 +82,24 @@ Bird::~Bird() {
 }
 
 void Bird::buildQuadTree(std::int64_t stepCount) {
-    quadtree = std::make_unique<QuadTree>(mx::WorldManager::getInstance().getBoundary(), QUADTREE_CAPACITY, 0);
-    for (mx::Object* bird : birdlist) {
-        quadtree->insert(bird);
+    quadtree.build(mx::WorldManager::getInstance().getBoundary(), birdlist);
+    // What each entry is, found once here rather than by every rule for every neighbour.
+    indexed.resize(birdlist.size());
+    for (std::size_t i = 0; i < birdlist.size(); ++i) {
+        mx::Object* o = birdlist[i];
+        auto* bird = dynamic_cast<Bird*>(o);
+        const bool hero = bird != nullptr && dynamic_cast<const Hero*>(o) != nullptr;
+        indexed[i] = Neighbour{o, mx::Vector::ZERO, bird != nullptr ? bird->color : -1,
+                               bird == nullptr ? Neighbour::NOT_A_BIRD : hero ? Neighbour::HERO : Neighbour::BIRD};
+        if (bird != nullptr) {
+            bird->indexNumber = static_cast<std::uint32_t>(i);
+        }
     }
     quadtreeStep = stepCount;
 }
 
 void Bird::discardQuadTree() {
-    quadtree.reset();
+    quadtree.clear();
     quadtreeStep = -1;
 }
 
@@ -95,10 +122,10 @@ int Bird::eventHandler(const mx::Event* event) {
 void Bird::onStep(const mx::EventStep& step) {
     // The index belongs to one frame: one left from an earlier frame (when no bird was
     // drawn) holds stale positions, so it is rebuilt.
-    if (quadtree != nullptr && quadtreeStep != step.stepCount) {
+    if (!quadtree.isEmpty() && quadtreeStep != step.stepCount) {
         discardQuadTree();
     }
-    if (quadtree == nullptr) {
+    if (quadtree.isEmpty()) {
         buildQuadTree(step.stepCount);
     }
     setVelocity(steer());
@@ -116,133 +143,137 @@ mx::Vector Bird::steer() {
     if (state == STOPPED) {
         return mx::Vector::ZERO;
     }
-    const mx::ObjectList neighbours = getNeighbours();
+    findNeighbours(neighbourBuffer);
+    const std::span<const Neighbour> neighbours = neighbourBuffer;
     const mx::Vector v = getVelocity();
     const BirdState current = state; // the hero rule may change it; this step keeps all five rules
     mx::Vector s = v;
     if (current == FOLLOWING) {
         s = v + reactToHero(neighbours);
     } else {
-        const mx::Vector f1 = separateFromFlock(neighbours);
+        // F1, F3 and F4 read the same birds, and only F1 and then F2 draw random numbers:
+        // one pass serves the three, and the numbers are drawn in the same order.
+        const FlockForces flock = followFlock(neighbours, SEPARATION | ALIGNMENT | COHESION);
         const mx::Vector f2 = separateFromOthers(neighbours);
-        const mx::Vector f3 = alignWithFlock(neighbours);
-        const mx::Vector f4 = cohereWithFlock(neighbours);
         const mx::Vector f5 = reactToHero(neighbours);
-        s = v + f1 + f2 + f3 + f4 + f5;
+        s = v + flock.separation + f2 + flock.alignment + flock.cohesion + f5;
     }
     mx::Vector blended = s * 0.1f + v * 0.9f;
     limitSpeed(blended);
     return blended;
 }
 
-mx::ObjectList Bird::getNeighbours() const {
-    mx::ObjectList result;
-    if (quadtree == nullptr) {
-        return result;
+std::vector<Neighbour> Bird::getNeighbours() const {
+    std::vector<Neighbour> result;
+    findNeighbours(result);
+    return result;
+}
+
+void Bird::findNeighbours(std::vector<Neighbour>& out) const {
+    out.clear();
+    if (quadtree.isEmpty()) {
+        return;
     }
     const float r = std::max(std::max(ALIGNMENT_RADIUS, AVOID_RADIUS), std::max(COHESION_RADIUS, SEPARATION_RADIUS));
     const mx::Vector p = getPosition();
     const mx::Box box(p.x - r, p.x + r, p.y - r, p.y + r);
-    const mx::ObjectList found = prunedQueries ? quadtree->queryPruned(box) : quadtree->query(box);
+    quadtree.query(box, foundBuffer); // lists each object once
     const float r2 = r * r;
-    for (mx::Object* n : found) {
-        if (n == this) {
+    for (const QuadTree::Found& found : foundBuffer) {
+        const Neighbour& entry = indexed[found.number];
+        if (entry.object == this) {
             continue;
         }
-        const mx::Vector q = n->getPosition();
+        const mx::Vector q = found.position;
         if (r2 > squared(p.x - q.x) + squared(p.y - q.y)) {
-            result.insert(n);
+            out.push_back(entry);
+            out.back().position = q;
         }
     }
-    return result;
 }
 
-mx::Vector Bird::separate(const mx::ObjectList& neighbours, bool sameColor, float radius, float weight) {
+Bird::FlockForces Bird::followFlock(std::span<const Neighbour> neighbours, unsigned rules) const {
     const mx::Vector p = getPosition();
-    mx::Vector acc = mx::Vector::ZERO;
-    for (mx::Object* n : neighbours) {
-        const auto* other = dynamic_cast<const Bird*>(n);
-        if (other == nullptr) {
+    mx::Vector away = mx::Vector::ZERO;
+    mx::Vector velocities = mx::Vector::ZERO;
+    mx::Vector offsets = mx::Vector::ZERO;
+    int aligned = 0;
+    int cohered = 0;
+    for (const Neighbour& n : neighbours) {
+        if (n.kind == Neighbour::NOT_A_BIRD) {
+            for (unsigned rule = SEPARATION; rule <= COHESION; rule <<= 1) {
+                if ((rules & rule) != 0) {
+                    mx::LogManager::getInstance().writeLog("%s", NOT_A_BIRD);
+                }
+            }
+            continue;
+        }
+        if (n.color != color || n.kind == Neighbour::HERO) {
+            continue;
+        }
+        const mx::Vector q = n.position;
+        const float d2 = squared(q.x - p.x) + squared(q.y - p.y);
+        // Written as "not beyond" so that NaN counts, as it does for each rule alone.
+        if ((rules & SEPARATION) != 0 && !(d2 > SEPARATION_RADIUS * SEPARATION_RADIUS)) {
+            away += push(p, q, SEPARATION_RADIUS);
+        }
+        if ((rules & ALIGNMENT) != 0 && !(d2 > ALIGNMENT_RADIUS * ALIGNMENT_RADIUS)) {
+            velocities += n.object->getVelocity();
+            ++aligned;
+        }
+        if ((rules & COHESION) != 0 && !(d2 > COHESION_RADIUS * COHESION_RADIUS)) {
+            offsets = mx::Vector((q.x + offsets.x) - p.x, (q.y + offsets.y) - p.y);
+            ++cohered;
+        }
+    }
+    if (aligned > 0) {
+        velocities = velocities / static_cast<float>(aligned);
+    }
+    if (cohered > 0) {
+        offsets = offsets / static_cast<float>(cohered);
+    }
+    return FlockForces{away * SEPARATION_WEIGHT, velocities * ALIGNMENT_WEIGHT, offsets * COHESION_WEIGHT};
+}
+
+mx::Vector Bird::separateFromFlock(std::span<const Neighbour> neighbours) {
+    return followFlock(neighbours, SEPARATION).separation;
+}
+
+mx::Vector Bird::separateFromOthers(std::span<const Neighbour> neighbours) {
+    const mx::Vector p = getPosition();
+    mx::Vector away = mx::Vector::ZERO;
+    for (const Neighbour& n : neighbours) {
+        if (n.kind == Neighbour::NOT_A_BIRD) {
             mx::LogManager::getInstance().writeLog("%s", NOT_A_BIRD);
             continue;
         }
-        if ((other->color == color) != sameColor || dynamic_cast<const Hero*>(n) != nullptr) {
+        if (n.color == color || n.kind == Neighbour::HERO) {
             continue;
         }
-        const mx::Vector q = n->getPosition();
-        if (squared(q.x - p.x) + squared(q.y - p.y) > radius * radius) {
+        const mx::Vector q = n.position;
+        if (squared(q.x - p.x) + squared(q.y - p.y) > AVOID_RADIUS * AVOID_RADIUS) {
             continue;
         }
-        const mx::Vector diff = p - q;
-        const float dist = std::sqrt(diff.x * diff.x + diff.y * diff.y);
-        mx::Vector dir;
-        if (dist != 0.0f) {
-            dir = diff / dist;
-        } else {
-            // Two birds on one spot: push along x or y, chosen at random, instead of dividing by zero.
-            dir = (std::rand() % 2 != 0) ? mx::Vector(1.0f, 0.0f) : mx::Vector(0.0f, 1.0f);
-        }
-        acc += dir * (1.0f - dist / radius);
+        away += push(p, q, AVOID_RADIUS);
     }
-    return acc * weight;
+    return away * AVOID_WEIGHT;
 }
 
-mx::Vector Bird::separateFromFlock(const mx::ObjectList& neighbours) {
-    return separate(neighbours, true, SEPARATION_RADIUS, SEPARATION_WEIGHT);
+mx::Vector Bird::alignWithFlock(std::span<const Neighbour> neighbours) const {
+    return followFlock(neighbours, ALIGNMENT).alignment;
 }
 
-mx::Vector Bird::separateFromOthers(const mx::ObjectList& neighbours) {
-    return separate(neighbours, false, AVOID_RADIUS, AVOID_WEIGHT);
+mx::Vector Bird::cohereWithFlock(std::span<const Neighbour> neighbours) const {
+    return followFlock(neighbours, COHESION).cohesion;
 }
 
-mx::Vector Bird::average(const mx::ObjectList& neighbours, bool velocities, float radius, float weight) const {
-    const mx::Vector p = getPosition();
-    mx::Vector sum = mx::Vector::ZERO;
-    int count = 0;
-    for (mx::Object* n : neighbours) {
-        const auto* other = dynamic_cast<const Bird*>(n);
-        if (other == nullptr) {
-            mx::LogManager::getInstance().writeLog("%s", NOT_A_BIRD);
-            continue;
-        }
-        if (other->color != color || dynamic_cast<const Hero*>(n) != nullptr) {
-            continue;
-        }
-        const mx::Vector q = n->getPosition();
-        if (squared(q.x - p.x) + squared(q.y - p.y) > radius * radius) {
-            continue;
-        }
-        if (velocities) {
-            sum += n->getVelocity();
-        } else {
-            sum = mx::Vector((q.x + sum.x) - p.x, (q.y + sum.y) - p.y);
-        }
-        ++count;
-    }
-    if (count > 0) {
-        sum = sum / static_cast<float>(count);
-    }
-    return sum * weight;
-}
-
-mx::Vector Bird::alignWithFlock(const mx::ObjectList& neighbours) const {
-    return average(neighbours, true, ALIGNMENT_RADIUS, ALIGNMENT_WEIGHT);
-}
-
-mx::Vector Bird::cohereWithFlock(const mx::ObjectList& neighbours) const {
-    return average(neighbours, false, COHESION_RADIUS, COHESION_WEIGHT);
-}
-
-mx::Vector Bird::reactToHero(const mx::ObjectList& neighbours) {
-    const Hero* hero = nullptr;
-    for (mx::Object* n : neighbours) {
-        if ((hero = dynamic_cast<const Hero*>(n)) != nullptr) {
-            break;
-        }
-    }
-    if (hero == nullptr) {
+mx::Vector Bird::reactToHero(std::span<const Neighbour> neighbours) {
+    const auto found = std::find_if(neighbours.begin(), neighbours.end(),
+                                    [](const Neighbour& n) { return n.kind == Neighbour::HERO; });
+    if (found == neighbours.end()) {
         return mx::Vector::ZERO;
     }
+    const auto* hero = static_cast<const Hero*>(found->object);
     const mx::Vector d = hero->getPosition() - getPosition();
     const float distance2 = d.x * d.x + d.y * d.y;
     const bool calling = hero->isCalling();
@@ -304,8 +335,9 @@ void Bird::keepInsideBoundary() {
             v.x = 0.0f;
         }
     }
-    if (quadtree != nullptr && !(moved == p)) {
-        quadtree->noteMoved(p); // the pruned queries must look for it where it is now
+    // A bird built into the index before it moved: queries must find it where it is now.
+    if (!quadtree.isEmpty() && indexNumber != NOT_INDEXED && !(moved == p)) {
+        quadtree.noteMoved(indexNumber);
     }
     setPosition(moved);
     setVelocity(v);

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <span>
+#include <vector>
 
 #include <SFML/Graphics/Color.hpp>
 
@@ -41,6 +42,17 @@ inline constexpr float COHESION_WEIGHT = 0.1f;
 inline constexpr float SPEED_FLOOR = 0.4f;
 inline constexpr float SPEED_CEILING = 0.5f;
 
+/// Another bird near a steering bird, as the steering rules see it.
+struct Neighbour {
+    /// What the entry of the bird list is; only a Bird or a Hero can be one, but the list is open.
+    enum Kind : std::uint8_t { BIRD, HERO, NOT_A_BIRD };
+
+    mx::Object* object = nullptr;
+    mx::Vector position; ///< where it was when found
+    int color = -1;      ///< its flock colour (-1 for the hero)
+    Kind kind = BIRD;
+};
+
 /// A bird of one of the four colour flocks. Each step it steers by five rules
 /// computed over its neighbours, found through a quadtree of all birds that is
 /// rebuilt once per frame, and it never leaves the world.
@@ -67,14 +79,16 @@ public:
     /// The velocity the rules give for this step.
     [[nodiscard]] mx::Vector steer();
 
-    /// Birds (and the hero) strictly within 6 cells, from the current index.
-    [[nodiscard]] mx::ObjectList getNeighbours() const;
+    /// Birds (and the hero) strictly within 6 cells, from the current index, in its order.
+    [[nodiscard]] std::vector<Neighbour> getNeighbours() const;
+    /// The same into a buffer the caller keeps, so that steering allocates nothing.
+    void findNeighbours(std::vector<Neighbour>& out) const;
 
-    [[nodiscard]] mx::Vector separateFromFlock(const mx::ObjectList& neighbours);
-    [[nodiscard]] mx::Vector separateFromOthers(const mx::ObjectList& neighbours);
-    [[nodiscard]] mx::Vector alignWithFlock(const mx::ObjectList& neighbours) const;
-    [[nodiscard]] mx::Vector cohereWithFlock(const mx::ObjectList& neighbours) const;
-    [[nodiscard]] mx::Vector reactToHero(const mx::ObjectList& neighbours);
+    [[nodiscard]] mx::Vector separateFromFlock(std::span<const Neighbour> neighbours);
+    [[nodiscard]] mx::Vector separateFromOthers(std::span<const Neighbour> neighbours);
+    [[nodiscard]] mx::Vector alignWithFlock(std::span<const Neighbour> neighbours) const;
+    [[nodiscard]] mx::Vector cohereWithFlock(std::span<const Neighbour> neighbours) const;
+    [[nodiscard]] mx::Vector reactToHero(std::span<const Neighbour> neighbours);
 
     /// Keeps a moving velocity's length between SPEED_FLOOR and SPEED_CEILING.
     static void limitSpeed(mx::Vector& velocity);
@@ -87,28 +101,31 @@ public:
     static mx::ObjectList birdlist;
 
     /// The neighbour index of the current frame, or null.
-    [[nodiscard]] static const QuadTree* getQuadTree() { return quadtree.get(); }
+    [[nodiscard]] static const QuadTree* getQuadTree() { return quadtree.isEmpty() ? nullptr : &quadtree; }
     /// Builds a fresh index from the birds' positions now, for the given step.
     static void buildQuadTree(std::int64_t stepCount);
     static void discardQuadTree();
 
-    /// Chooses the neighbour query: the literal walk of every node, or the pruned
-    /// one that skips subtrees the query box cannot reach. Both give the same lists.
-    static void setPrunedQueries(bool pruned) { prunedQueries = pruned; }
-    [[nodiscard]] static bool getPrunedQueries() { return prunedQueries; }
-
 private:
-    /// Rules F1 and F2: push away from same-colour (or other-colour) birds within radius.
-    [[nodiscard]] mx::Vector separate(const mx::ObjectList& neighbours, bool sameColor, float radius, float weight);
-    /// Rules F3 and F4: the mean velocity (or offset) of same-colour birds within radius.
-    [[nodiscard]] mx::Vector average(const mx::ObjectList& neighbours, bool velocities, float radius,
-                                     float weight) const;
+    /// What rules F1, F3 and F4 give: they read the same neighbours, this bird's colour.
+    struct FlockForces {
+        mx::Vector separation;
+        mx::Vector alignment;
+        mx::Vector cohesion;
+    };
+    enum FlockRule : unsigned { SEPARATION = 1, ALIGNMENT = 2, COHESION = 4 };
+    /// Rules F1, F3 and F4 in one pass over the neighbours; `rules` picks which, and each
+    /// comes out as if computed alone.
+    [[nodiscard]] FlockForces followFlock(std::span<const Neighbour> neighbours, unsigned rules) const;
     void onStep(const mx::EventStep& step);
 
     int color;
     BirdState state = FLOCKING;
+    std::uint32_t indexNumber = NOT_INDEXED; ///< its number in the current index
+    static constexpr std::uint32_t NOT_INDEXED = UINT32_MAX;
 
-    static std::unique_ptr<QuadTree> quadtree;
+    static QuadTree quadtree;
     static std::int64_t quadtreeStep; ///< the step the index was built for
-    static bool prunedQueries;
+    /// Per entry of the index: what it is and its colour, found once per build.
+    static std::vector<Neighbour> indexed;
 };

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <array>
-#include <memory>
+#include <cstdint>
+#include <vector>
 
 #include <mx/Box.h>
 #include <mx/ObjectList.h>
@@ -12,49 +13,105 @@ inline constexpr int QUADTREE_CAPACITY = 4;
 inline constexpr int QUADTREE_DEPTH_LIMIT = 16;
 
 /// A point quadtree over a closed box: which objects lie inside a query box?
-/// Holds non-owning object pointers placed by their positions, read at each insert
-/// and query. Divided nodes keep their own lists, and an object on a dividing line
-/// is stored in every child whose closed quadrant contains it.
+///
+/// Built from a list of objects as if they were inserted one by one: a leaf divides when a
+/// fifth object arrives (above the depth limit) and hands its four to the children whose
+/// closed quadrants hold them, so an object on a dividing line is in two leaves and one on
+/// a centre in four. Objects are known by their number, their place in the list.
+///
+/// A query answers as a walk of every leaf would, depth first (children top-left,
+/// bottom-left, top-right, bottom-right), listing each object once where first found: in
+/// a leaf wholly inside the query box every object, elsewhere those whose positions are
+/// inside it. It gets there faster: it skips subtrees the box cannot reach, and each leaf
+/// keeps, side by side with their positions, the objects it lists first.
+///
+/// The tree keeps the positions its objects had when it was built. An object that moves
+/// while the tree is in use must be reported with noteMoved; from then on its position is
+/// read afresh at each query and it is listed exactly where the walk would list it.
 class QuadTree {
 public:
-    /// An empty leaf that then inserts the objects of the list, in order.
-    QuadTree(mx::Box bounds, int capacity, int depth, const mx::ObjectList& objects = {});
-    ~QuadTree();
+    /// An object a query found, and its position.
+    struct Found {
+        std::uint32_t number;
+        mx::Vector position;
+    };
 
-    QuadTree(const QuadTree&) = delete;
-    QuadTree& operator=(const QuadTree&) = delete;
+    /// Builds the tree over bounds from the objects, in list order, replacing what it held.
+    /// The arrays of earlier builds are reused.
+    void build(const mx::Box& bounds, const mx::ObjectList& objects);
 
-    /// Stores an object under its position; outside the bounds it is not stored.
-    void insert(mx::Object* object);
+    /// Forgets every object.
+    void clear();
 
-    /// Creates the four children (top-left, bottom-left, top-right, bottom-right) from this node's objects.
-    void subdivide();
+    [[nodiscard]] bool isEmpty() const { return nodes.empty(); }
 
-    /// The stored objects whose positions lie inside the box, each once, depth first.
-    [[nodiscard]] mx::ObjectList query(const mx::Box& box) const;
+    /// Fills out with the objects inside the box, each once, in the walk's order.
+    void query(const mx::Box& box, std::vector<Found>& out) const;
 
-    /// The same result as query, found without visiting subtrees the box cannot reach.
-    [[nodiscard]] mx::ObjectList queryPruned(const mx::Box& box) const;
+    /// The object with the given number.
+    [[nodiscard]] mx::Object* getObject(std::uint32_t number) const { return objects[number]; }
 
-    /// Tells the tree that an object it holds moved from where it was inserted, so
-    /// that queryPruned still finds it where query would.
-    void noteMoved(mx::Vector insertedAt);
-
-    [[nodiscard]] const mx::Box& getBounds() const { return bounds; }
-    [[nodiscard]] const mx::ObjectList& getObjects() const { return objects; }
-    [[nodiscard]] bool isDivided() const { return divided; }
-    [[nodiscard]] const QuadTree* getChild(int i) const { return children[static_cast<std::size_t>(i)].get(); }
-    [[nodiscard]] int getCapacity() const { return capacity; }
-    [[nodiscard]] int getDepth() const { return depth; }
+    /// Reports that the object with the given number has moved since the build.
+    void noteMoved(std::uint32_t number);
 
 private:
-    void collect(const mx::Box& box, mx::ObjectList& result, bool pruned) const;
+    /// What a query walks: a node's bounds, its children, and the objects it lists first.
+    struct Node {
+        mx::Box bounds;
+        std::int32_t firstChild = -1; ///< the four children are consecutive; -1 for a leaf
+        std::uint32_t listedBegin = 0; ///< the range of listed that the node's leaves list first
+        std::uint32_t listedEnd = 0;
+    };
 
-    mx::Box bounds;
-    mx::ObjectList objects;
-    bool divided = false;
-    std::array<std::unique_ptr<QuadTree>, 4> children;
-    int capacity;
-    int depth;
-    bool holdsMovedObject = false; ///< some object below moved since it was inserted
+    /// The rest of a node, for building and for placing moved objects.
+    struct Arrivals {
+        std::int32_t depth = 0;
+        std::uint32_t rank = 0;   ///< a leaf's place in the walk
+        std::uint32_t count = 0;  ///< a leaf's objects, in arrival order: the first few here,
+        std::int32_t crowd = -1;  ///< the rest of a crowd at the depth limit apart
+        std::array<std::uint32_t, QUADTREE_CAPACITY> first{};
+    };
+
+    /// An object in the order the walk lists it first.
+    struct Listed {
+        mx::Vector position;
+        std::uint32_t number;
+        std::uint32_t slot; ///< its place in its leaf's arrival order
+        bool moved;
+    };
+
+    /// A leaf that holds a moved object, and where in its arrival order.
+    struct Place {
+        std::int32_t node;
+        std::uint32_t slot;
+    };
+
+    /// A moved object met by a query, with where the walk lists it.
+    struct Late {
+        std::uint32_t rank;
+        std::uint32_t slot;
+        std::uint32_t before; ///< the first listed entry that comes after it
+        Found found;
+    };
+
+    void insert(std::int32_t node, std::uint32_t number);
+    void subdivide(std::int32_t node);
+    void append(Arrivals& leaf, std::uint32_t number);
+    void listInWalkOrder(std::int32_t node, std::uint32_t& rank);
+    [[nodiscard]] std::uint32_t arrival(const Arrivals& leaf, std::uint32_t k) const;
+    void placeMovedObjects(const mx::Box& box) const;
+
+    std::vector<Node> nodes;
+    std::vector<Arrivals> arrivals; ///< per node
+    std::vector<mx::Object*> objects;
+    std::vector<mx::Vector> builtAt;
+    std::vector<std::vector<std::uint32_t>> crowds; ///< kept for reuse
+    std::size_t crowdsUsed = 0;
+    std::vector<Listed> listed;
+    std::vector<std::int32_t> listedAt;             ///< per object: its entry in listed, or -1
+    std::vector<std::uint32_t> moved;               ///< moved objects, by number
+    std::vector<std::uint32_t> movedPlacesBegin;    ///< per moved object: its first place
+    std::vector<Place> movedPlaces;
+    mutable std::vector<std::uint32_t> walked;      ///< scratch: listed entries a query met
+    mutable std::vector<Late> late;                 ///< scratch: moved objects a query met
 };

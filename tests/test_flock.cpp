@@ -1,5 +1,5 @@
 // The flock: the neighbour index, the steering rules with worked numbers, the speed
-// band, the wall rule, the index's lifetime, pruned queries, and the background.
+// band, the wall rule, the index's lifetime, the flight against the old step, and the background.
 #include <cmath>
 #include <random>
 
@@ -8,6 +8,7 @@
 
 #include "Background.h"
 #include "EventGameOver.h"
+#include "FlockStep.h"
 #include "Hero.h"
 #include "QuadTree.h"
 #include "TestSupport.h"
@@ -23,6 +24,10 @@ void expectNear(Vector actual, Vector expected) {
 
 std::vector<Object*> items(const ObjectList& list) { return {list.begin(), list.end()}; }
 
+bool lists(const std::vector<Neighbour>& neighbours, const Object* o) {
+    return std::any_of(neighbours.begin(), neighbours.end(), [o](const Neighbour& n) { return n.object == o; });
+}
+
 using Flock = test::WorldTest;
 
 Object* at(float x, float y) {
@@ -31,55 +36,34 @@ Object* at(float x, float y) {
     return o;
 }
 
-TEST_F(Flock, TheIndexDividesOnTheFifthObjectAndListsDepthFirst) {
-    QuadTree root(Box(0, 100, 0, 100), QUADTREE_CAPACITY, 0);
-    Object *a = at(10, 10), *b = at(80, 10), *c = at(10, 80), *d = at(80, 80), *e = at(20, 20), *out = at(101, 50);
-    for (Object* o : {out, a, b, c, d}) root.insert(o);
-    EXPECT_FALSE(root.isDivided());
-    root.insert(e);
-    ASSERT_TRUE(root.isDivided());
-    EXPECT_EQ(items(root.getObjects()), (std::vector<Object*>{a, b, c, d, e})); // kept by the divided node
-    EXPECT_EQ(items(root.getChild(0)->getObjects()), (std::vector<Object*>{a, e}));
-    EXPECT_EQ(items(root.query(Box(-999, 999, -999, 999))), (std::vector<Object*>{a, e, c, b, d}));
-    EXPECT_TRUE(root.query(Box(40, 45, 40, 45)).isEmpty());
-
-    QuadTree lines(Box(0, 64, 0, 64), QUADTREE_CAPACITY, 0);
-    Object *centre = at(32, 32), *onMidX = at(32, 10);
-    for (Object* o : {at(1, 1), at(60, 1), at(1, 60), centre, onMidX}) lines.insert(o);
-    int holding = 0;
-    for (int i = 0; i < 4; ++i) holding += lines.getChild(i)->getObjects().contains(centre) * 10 +
-                                           lines.getChild(i)->getObjects().contains(onMidX);
-    EXPECT_EQ(holding, 42); // the centre in four children, a dividing line in two
-    EXPECT_EQ(items(lines.query(Box(30, 34, 5, 34))), (std::vector<Object*>{centre, onMidX})); // each once
-
-    QuadTree pile(Box(0, 64, 0, 64), QUADTREE_CAPACITY, 0);
-    for (int i = 0; i < 6; ++i) pile.insert(at(3, 3));
-    const QuadTree* node = &pile;
-    while (node->isDivided()) node = node->getChild(0)->getObjects().isEmpty() ? node->getChild(3) : node->getChild(0);
-    EXPECT_EQ(node->getDepth(), QUADTREE_DEPTH_LIMIT);
-    EXPECT_EQ(node->getObjects().size(), 6u);
-}
-
-TEST_F(Flock, PrunedQueriesGiveTheLiteralListsEvenAfterObjectsMoved) {
+TEST_F(Flock, TheIndexListsWhatTheTreeOfListsListed) {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> x(-100, 100), y(-50, 50), size(0, 30);
-    QuadTree root(world().getBoundary(), QUADTREE_CAPACITY, 0);
-    std::vector<Object*> objects;
+    ObjectList objects;
     for (int i = 0; i < 600; ++i) { // half cells put many on dividing lines
-        objects.push_back(at(std::round(x(random) * 2) / 2, std::round(y(random) * 2) / 2));
-        root.insert(objects.back());
+        objects.insert(at(std::round(x(random) * 2) / 2, std::round(y(random) * 2) / 2));
     }
-    Object* wanderer = objects[1];
-    const Vector from = wanderer->getPosition();
-    wanderer->setPosition(Vector(from.x > 0 ? -99 : 99, from.y > 0 ? -49 : 49));
-    const Box there = Box::centredOn(wanderer->getPosition(), 2, 2);
-    EXPECT_FALSE(root.queryPruned(there).contains(wanderer)); // not told: lost
-    root.noteMoved(from);
-    EXPECT_TRUE(root.queryPruned(there).contains(wanderer));
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 7; ++i) objects.insert(at(3, 3)); // a pile: divides down to the depth limit
+    objects.insert(at(101, 0));                           // outside: never listed
+    QuadTree tree;
+    tree.build(world().getBoundary(), objects);
+    reference::QuadTree old(world().getBoundary(), QUADTREE_CAPACITY, 0, objects);
+    for (std::uint32_t i = 1; i < 60; i += 3) { // moved after the build, as birds put on a wall are
+        old.noteMoved(objects[i]->getPosition());
+        objects[i]->setPosition(Vector(x(random), y(random)));
+        tree.noteMoved(i);
+    }
+    std::vector<QuadTree::Found> found;
+    for (int i = 0; i < 3000; ++i) {
         const float left = x(random), top = y(random);
-        const Box box(left, left + size(random), top, top + size(random));
-        ASSERT_EQ(items(root.queryPruned(box)), items(root.query(box))) << i;
+        const Box box = i == 0 ? Box(-999, 999, -999, 999) : i == 1 ? Box(3, 3, 3, 3) : Box(left, left + size(random), top, top + size(random));
+        tree.query(box, found);
+        std::vector<Object*> listed;
+        for (const QuadTree::Found& f : found) listed.push_back(tree.getObject(f.number));
+        ASSERT_EQ(listed, items(old.queryPruned(box))) << i;
+        if (i < 2) {
+            EXPECT_EQ(listed.size(), i == 0 ? 607u : 7u); // all but the one outside; the pile
+        }
     }
 }
 
@@ -112,8 +96,8 @@ TEST_F(Flock, TheRulesWorkedNumbers) {
     bird(3, Vector(50, 20));
     Bird::buildQuadTree(0);
     expectNear(left->separateFromFlock(left->getNeighbours()), Vector(-2.5f, 0)); // (1 - 1/2) x 5
-    const ObjectList n = edge->getNeighbours();
-    EXPECT_FALSE(n.contains(far));
+    const std::vector<Neighbour> n = edge->getNeighbours();
+    EXPECT_FALSE(lists(n, far));
     EXPECT_EQ(edge->separateFromFlock(n), Vector::ZERO);
     expectNear(edge->separateFromOthers(n), Vector(0, -(1 - 2.5f / 3) * 5));
     expectNear(edge->alignWithFlock(n), Vector(0.24f, 0.12f)); // never other colours
@@ -130,8 +114,8 @@ TEST_F(Flock, TheHeroIsSeenButOnlyItsOwnRuleCountsIt) {
     hero->setVelocity(Vector(0.5f, 0));
     Bird* b = bird(0, Vector(20, 20));
     Bird::buildQuadTree(0);
-    const ObjectList n = b->getNeighbours();
-    ASSERT_TRUE(n.contains(hero));
+    const std::vector<Neighbour> n = b->getNeighbours();
+    ASSERT_TRUE(lists(n, hero));
     EXPECT_EQ(b->separateFromOthers(n) + b->alignWithFlock(n) + b->cohereWithFlock(n), Vector::ZERO);
     expectNear(b->reactToHero(n), Vector(0.6f + 0.1f - 5.0f, 0)); // align, approach, give way
     const EventMouse press(Vector(40, 12), PRESSED, 0);
@@ -209,20 +193,20 @@ TEST_F(Flock, TheIndexBelongsToOneFrame) {
     GameManager::getInstance().run(); // one frame: the step count moves on
     testing::internal::GetCapturedStdout();
     step();
-    EXPECT_TRUE(a->getNeighbours().contains(b));
+    EXPECT_TRUE(lists(a->getNeighbours(), b));
     world().markForDelete(b); // a destroyed bird is never handed out
     world().deleteMarked();
     EXPECT_EQ(Bird::getQuadTree(), nullptr);
 }
 
-/// The hero and 1000 birds flown from a fixed seed, the hero swinging round and calling.
-std::vector<std::vector<float>> fly(bool pruned, int frames) {
-    Bird::setPrunedQueries(pruned);
+/// The hero and a flock flown from a fixed seed, the hero swinging round and calling,
+/// stepped by the birds or by the old step.
+std::vector<std::vector<float>> fly(bool oldStep, int birds, int frames) {
     WorldManager& world = WorldManager::getInstance();
     world.setView(Box(-40, 40, -12, 12));
     std::srand(2024);
     auto* hero = new Hero;
-    for (int i = 0; i < 1000; ++i) new Bird(i % 4);
+    for (int i = 0; i < birds; ++i) new Bird(i % 4);
     std::vector<std::vector<float>> states;
     for (int frame = 0; frame < frames; ++frame) {
         if (frame % 25 == 0) {
@@ -234,8 +218,12 @@ std::vector<std::vector<float>> fly(bool pruned, int frames) {
             const EventMouse button(hero->getCursor(), frame % 40 == 10 ? PRESSED : RELEASED, 0);
             hero->eventHandler(&button);
         }
-        const EventStep step;
-        world.onEvent(&step);
+        if (oldStep) {
+            reference::stepEvent();
+        } else {
+            const EventStep step;
+            world.onEvent(&step);
+        }
         world.update();
         Bird::discardQuadTree(); // as the first bird drawn does
         std::vector<float>& s = states.emplace_back();
@@ -246,20 +234,19 @@ std::vector<std::vector<float>> fly(bool pruned, int frames) {
     }
     world.shutDown();
     (void)world.startUp();
-    Bird::setPrunedQueries(true);
     return states;
 }
 
-TEST_F(Flock, PrunedAndLiteralQueriesFlyTheFlockBitForBit) {
-    const auto literal = fly(false, 200);
-    const auto pruned = fly(true, 200);
-    for (std::size_t frame = 0; frame < literal.size(); ++frame) {
-        ASSERT_TRUE(literal[frame] == pruned[frame]) << "the flocks part at frame " << frame;
+TEST_F(Flock, FliesBitForBitAsTheOldStepAt4000Birds) {
+    const auto old = fly(true, 4000, 120);
+    const auto lean = fly(false, 4000, 120);
+    for (std::size_t frame = 0; frame < old.size(); ++frame) {
+        ASSERT_TRUE(old[frame] == lean[frame]) << "the flocks part at frame " << frame;
     }
     int followers = 0, onWalls = 0; // the run reached what matters
-    for (std::size_t i = 0; i < literal.back().size(); i += 5) {
-        followers += literal.back()[i + 4] == static_cast<float>(FOLLOWING);
-        onWalls += std::abs(literal.back()[i]) == 100.0f || std::abs(literal.back()[i + 1]) == 50.0f;
+    for (std::size_t i = 0; i < old.back().size(); i += 5) {
+        followers += old.back()[i + 4] == static_cast<float>(FOLLOWING);
+        onWalls += std::abs(old.back()[i]) == 100.0f || std::abs(old.back()[i + 1]) == 50.0f;
     }
     EXPECT_GT(followers, 0);
     EXPECT_GT(onWalls, 0);

@@ -8,10 +8,16 @@
 #include "Menu.h"
 #include "Nest.h"
 #include "NestCounter.h"
+#include <random>
+
+#include <mx/EventMouse.h>
+
+#include "FlockStep.h"
 #include "Program.h"
 #include "ScoreCounter.h"
 #include "TestSupport.h"
 #include "Timer.h"
+#include "WorldUpdate.h"
 
 using namespace mx;
 using testing::internal::CaptureStdout;
@@ -179,6 +185,58 @@ TEST_F(Game, TheTimerHandsOverToTheMenuWhichClearsEveryGame150StepsLater) {
     EXPECT_TRUE(menu->isTitleShown());
     EXPECT_EQ(menu->getLastScore(), 42);
     EXPECT_EQ(world().getView(), Box(0, 80, 0, 24));
+}
+
+/// A short game from a fixed seed, frame by frame without drawing, by the game's step and
+/// world update or by the frozen old ones: the hero roams and calls, nests collect birds,
+/// the timer runs out, and the title returns. Every object's state after each frame.
+std::vector<std::vector<float>> playShortGame(Menu& menu, bool old) {
+    WorldManager& world = WorldManager::getInstance();
+    std::srand(77);
+    menu.startGame();
+    for (Object* o : world.getAllObjects()) {
+        if (auto* timer = dynamic_cast<Timer*>(o)) timer->setValue(5); // 150 frames of play
+    }
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> x(0, 80), y(0, 24);
+    std::vector<std::vector<float>> states;
+    for (int frame = 0; frame < 320; ++frame) {
+        if (Object* hero = world.getViewFollowing(); hero != nullptr && frame % 7 == 0) {
+            const EventMouse move(Vector(x(random), y(random)), frame % 21 == 0 ? PRESSED : frame % 21 == 7 ? RELEASED : MOVED, 0);
+            hero->eventHandler(&move);
+        }
+        if (old) {
+            reference::stepEvent();
+            reference::updateWorld(world);
+        } else {
+            const EventStep step;
+            world.onEvent(&step);
+            world.update();
+        }
+        world.deleteMarked();
+        Bird::discardQuadTree();
+        std::vector<float>& s = states.emplace_back();
+        for (Object* o : world.getAllObjects()) {
+            const auto* bird = dynamic_cast<Bird*>(o);
+            const auto* view = dynamic_cast<ViewObject*>(o);
+            s.insert(s.end(), {o->getPosition().x, o->getPosition().y, o->getVelocity().x, o->getVelocity().y,
+                               static_cast<float>(bird ? bird->getState() : view ? view->getValue() : -1)});
+        }
+    }
+    return states;
+}
+
+TEST_F(Game, WholeFramesMatchTheOldStepAndUpdate) {
+    const auto old = playShortGame(*menu, true);
+    const int oldScore = menu->getLastScore();
+    const auto lean = playShortGame(*menu, false);
+    for (std::size_t frame = 0; frame < old.size(); ++frame) {
+        ASSERT_TRUE(old[frame] == lean[frame]) << "the games part at frame " << frame;
+    }
+    EXPECT_EQ(menu->getLastScore(), oldScore);
+    EXPECT_GT(oldScore, 20); // nests collected birds
+    EXPECT_TRUE(menu->isTitleShown());
+    EXPECT_EQ(old.back().size(), 5u); // only the menu is left
 }
 
 } // namespace

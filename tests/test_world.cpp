@@ -1,11 +1,14 @@
 // Objects and the world: overlap, lists, and the world update's order of events.
+#include <bit>
 #include <functional>
+#include <random>
 #include <vector>
 
 #include <mx/EventCollision.h>
 #include <mx/EventOut.h>
 
 #include "TestSupport.h"
+#include "WorldUpdate.h"
 
 using namespace mx;
 using Strings = std::vector<std::string>;
@@ -54,45 +57,106 @@ protected:
     Strings journal; // outlives the objects
 };
 
-TEST_F(World, PairsInListOrderSolidPairsPutBackOthersKeepMoving) {
-    new Probe(journal, "P", PERMEABLE);
-    new Probe(journal, "Q", PERMEABLE);
-    new Probe(journal, "R", PERMEABLE);
-    new Probe(journal, "ghost", INTANGIBLE);
-    world().update();
-    EXPECT_EQ(journal, (Strings{"P hits Q", "Q hits P", "P hits R", "R hits P", "Q hits R", "R hits Q"}));
-    world().shutDown();
-    ASSERT_EQ(world().startUp(), 0);
+/// Random worlds for comparing the update with the all-pairs one: objects of several box
+/// sizes (empty ones among them), on half cells so that edges often touch, inside and far
+/// outside the boundary, whose collision handlers draw from one random stream to move,
+/// resize, re-solidify, delete and create objects.
+struct Swarm {
+    std::mt19937 random;
+    std::vector<std::uint32_t> record; ///< events and, after each frame, every object's state
+    std::uint32_t serials = 0;
+    int hits = 0, outs = 0, created = 0, deleted = 0;
 
-    // A and B collide and go back, stopped; C, which only overlaps where A moved to, is missed.
-    journal.clear();
-    auto* a = new Probe(journal, "A", SOLID, Vector(10, 10));
-    new Probe(journal, "B", SOLID, Vector(11.5f, 10));
-    auto* c = new Probe(journal, "C", PERMEABLE, Vector(11.2f, 10));
-    a->setVelocity(Vector(1, 0));
-    c->setVelocity(Vector(0, 0.5f));
-    world().update();
-    EXPECT_EQ(journal, (Strings{"A hits B", "B hits A", "B hits C", "C hits B"}));
-    EXPECT_EQ(a->getPosition(), Vector(10, 10));
-    EXPECT_EQ(a->getVelocity(), Vector::ZERO);
-    EXPECT_EQ(c->getPosition(), Vector(11.2f, 10.5f)); // a permeable object is never blocked
+    float pick(int steps, float unit) { return static_cast<float>(static_cast<int>(random() % (2 * steps + 1)) - steps) * unit; }
+    void act();
+};
+
+class Critter : public Object {
+public:
+    explicit Critter(Swarm& s) : swarm(s), serial(s.serials++) {
+        scatter();
+        resize();
+        setSolidness(static_cast<Solidness>(swarm.random() % 3));
+    }
+    void scatter() {
+        const unsigned r = swarm.random() % 50; // now and then far away, or at infinity (or NaN: 0 x infinity)
+        const float far = r == 0 ? 1000.0f : r == 1 ? std::numeric_limits<float>::infinity() : 1.0f;
+        setPosition(Vector(swarm.pick(60, 0.5f) * far, swarm.pick(30, 0.5f)));
+        setVelocity(Vector(swarm.pick(2, 0.25f), swarm.pick(2, 0.25f)));
+    }
+    void resize() {
+        constexpr float endless = std::numeric_limits<float>::infinity();
+        static constexpr float sizes[][2] = {{0, 0}, {1, 1}, {2, 1}, {1, 3}, {0.5f, 0.5f}, {4, 4}, {60, 1}, {0, 2}, {endless, 1}};
+        const auto* size = sizes[swarm.random() % 9];
+        setBox(Box::centredOn(Vector::ZERO, size[0], size[1]));
+    }
+    int eventHandler(const Event* e) override {
+        const bool hit = e->getType() == EventCollision::TYPE;
+        const auto* other = hit ? static_cast<Critter*>(static_cast<const EventCollision*>(e)->obj2) : this;
+        swarm.record.insert(swarm.record.end(), {hit ? 1u : 2u, serial, other->serial});
+        (hit ? swarm.hits : swarm.outs)++;
+        if (hit) swarm.act();
+        return 1;
+    }
+    Swarm& swarm;
+    const std::uint32_t serial;
+};
+
+void Swarm::act() {
+    WorldManager& world = WorldManager::getInstance();
+    const ObjectList& all = world.getAllObjects();
+    auto* other = static_cast<Critter*>(all[random() % all.size()]);
+    switch (random() % 16) {
+    case 0: other->scatter(); break;
+    case 1: other->resize(); break;
+    case 2: other->setSolidness(static_cast<Solidness>(random() % 3)); break;
+    case 3: if (all.size() > 60) { world.markForDelete(other); ++deleted; } break;
+    case 4: if (all.size() < 200) { new Critter(*this); ++created; } break;
+    default: break; // most collisions change nothing
+    }
 }
 
-TEST_F(World, OutEventsOnlyWhenLeavingAndAfterAllCollisions) {
-    auto* leaver = new Probe(journal, "leaver", PERMEABLE, Vector(-99.8f, 5));
-    new Probe(journal, "other", PERMEABLE, Vector(-100.6f, 5));
-    (new Probe(journal, "bornOutside", INTANGIBLE, Vector(-150, 0)))->setVelocity(Vector(-1, 0));
-    leaver->setVelocity(Vector(-1, 0));
-    world().update();
-    EXPECT_EQ(journal, (Strings{"leaver hits other", "other hits leaver", "leaver out"}));
-    journal.clear();
-    leaver->setSolidness(INTANGIBLE);
-    world().update(); // still outside: no second event
-    leaver->setPosition(Vector(-99, 5));
-    world().update(); // back inside, then out again
-    leaver->setVelocity(Vector(-5, 0));
-    world().update();
-    EXPECT_EQ(journal, Strings{"leaver out"});
+/// Every frame's events and states of one random world, updated by the grid or by every pair.
+std::vector<std::vector<std::uint32_t>> play(unsigned seed, bool everyPair, int frames, Swarm& swarm) {
+    WorldManager& world = WorldManager::getInstance();
+    swarm.random.seed(seed);
+    for (int i = 0; i < 120; ++i) new Critter(swarm);
+    std::vector<std::vector<std::uint32_t>> result;
+    for (int frame = 0; frame < frames; ++frame) {
+        for (int k = 0; k < 3; ++k) { // keeps the crowd from drifting apart
+            static_cast<Critter*>(world.getAllObjects()[swarm.random() % world.getAllObjects().size()])->scatter();
+        }
+        everyPair ? reference::updateWorld(world) : world.update();
+        world.deleteMarked();
+        for (Object* o : world.getAllObjects()) {
+            const Box b = o->getWorldBox();
+            const auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f); };
+            swarm.record.insert(swarm.record.end(), {static_cast<Critter*>(o)->serial, static_cast<std::uint32_t>(o->getSolidness()),
+                                                     bits(o->getVelocity().x), bits(o->getVelocity().y), bits(b.left), bits(b.right), bits(b.top), bits(b.bottom)});
+        }
+        result.push_back(std::move(swarm.record));
+        swarm.record.clear();
+    }
+    world.shutDown();
+    (void)world.startUp();
+    return result;
+}
+
+TEST_F(World, TheUpdateTellsWhatTestingEveryPairTells) {
+    world().setBoundary(Box(-20, 20, -10, 10));
+    for (const unsigned seed : {1u, 2u, 3u}) {
+        Swarm expectedSwarm, actualSwarm;
+        const auto expected = play(seed, true, 1000, expectedSwarm);
+        const auto actual = play(seed, false, 1000, actualSwarm);
+        for (std::size_t frame = 0; frame < expected.size(); ++frame) {
+            ASSERT_EQ(actual[frame], expected[frame]) << "seed " << seed << ", frame " << frame;
+        }
+        // The worlds did what the comparison is for.
+        EXPECT_GT(expectedSwarm.hits, 20000) << seed;
+        EXPECT_GT(expectedSwarm.outs, 100) << seed;
+        EXPECT_GT(expectedSwarm.created, 100) << seed;
+        EXPECT_GT(expectedSwarm.deleted, 100) << seed;
+    }
 }
 
 TEST_F(World, DeletionTakesMarkedObjectsAfterTheUpdateAndThoseTheyMark) {

@@ -144,9 +144,8 @@ FrameEnd GameManager::planFrameEnd(std::int64_t frameStartNs, std::int64_t nowNs
         end.nextFrameStartNs = nowNs;
         return end;
     }
-    const std::int64_t remaining = frameTime - elapsedMs;
-    // Waking a millisecond early is better than late; there is no busy wait.
-    end.sleepMs = remaining > 1 ? remaining - 1 : 0;
+    // The next frame begins exactly one period after this one, whenever the sleep ends:
+    // the schedule does not drift.
     end.nextFrameStartNs = frameStartNs + frameTime * NS_PER_MS;
     return end;
 }
@@ -157,15 +156,14 @@ void GameManager::sleepToFrameEnd() {
         std::chrono::duration_cast<std::chrono::nanoseconds>(frameStart.time_since_epoch()).count();
     const FrameEnd end = planFrameEnd(frameStartNs, nowNanoseconds(), frameTime);
     const std::int64_t s0 = nowMicroseconds();
+    frameStart = Clock::time_point(std::chrono::duration_cast<Clock::duration>(
+        std::chrono::nanoseconds(end.nextFrameStartNs)));
     if (end.overrun) {
         log.writeLog("WARNING: GameManager::run(): Game loop took longer than frame time: %i",
                      static_cast<int>(frameTime));
     } else {
-        platform::sleepMilliseconds(end.sleepMs);
+        platform::sleepUntil(frameStart);
     }
-    // The schedule advances by exactly one period, whatever the sleep's accuracy.
-    frameStart = Clock::time_point(std::chrono::duration_cast<Clock::duration>(
-        std::chrono::nanoseconds(end.nextFrameStartNs)));
     if (!end.overrun) {
         const std::int64_t lagNs = nowNanoseconds() - end.nextFrameStartNs;
         if (lagNs >= 2 * NS_PER_MS) {

@@ -18,6 +18,10 @@ Object::~Object() {
     WorldManager::getInstance().removeObject(this);
 }
 
+void Object::tellCollisionPass() {
+    WorldManager::getInstance().objectChanged(*this);
+}
+
 int Object::eventHandler(const Event*) {
     return 0;
 }
@@ -26,12 +30,12 @@ void Object::setSprite(const Sprite* sprite) {
     animation = Animation{};
     animation.sprite = sprite;
     if (sprite == nullptr) {
-        box = Box{-0.5f, 0.5f, -0.5f, 0.5f};
+        setBox(Box{-0.5f, 0.5f, -0.5f, 0.5f});
         return;
     }
     animation.name = sprite->getLabel();
-    box = Box::centredOn(Vector::ZERO, static_cast<float>(sprite->getWidth()),
-                         static_cast<float>(sprite->getHeight()));
+    setBox(Box::centredOn(Vector::ZERO, static_cast<float>(sprite->getWidth()),
+                          static_cast<float>(sprite->getHeight())));
 }
 
 Box Object::getWorldBox() const {

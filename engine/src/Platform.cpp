@@ -34,9 +34,16 @@ void beginTimerResolution() { timeBeginPeriod(1); }
 
 void endTimerResolution() { timeEndPeriod(1); }
 
-void sleepMilliseconds(std::int64_t milliseconds) {
-    if (milliseconds > 0) {
-        Sleep(static_cast<DWORD>(milliseconds));
+void sleepUntil(std::chrono::steady_clock::time_point wake) {
+    using namespace std::chrono;
+    // Sleep counts whole milliseconds of the 1 ms timer: it sleeps to within two of the
+    // time, and the last stretch is waited out giving the processor away.
+    for (auto left = wake - steady_clock::now(); left > nanoseconds::zero(); left = wake - steady_clock::now()) {
+        if (left > milliseconds(2)) {
+            Sleep(static_cast<DWORD>(duration_cast<milliseconds>(left).count() - 2));
+        } else {
+            SwitchToThread();
+        }
     }
 }
 
@@ -47,15 +54,26 @@ void beginTimerResolution() {}
 
 void endTimerResolution() {}
 
-void sleepMilliseconds(std::int64_t milliseconds) {
-    if (milliseconds <= 0) {
+void sleepUntil(std::chrono::steady_clock::time_point wake) {
+    using namespace std::chrono;
+    const auto left = wake - steady_clock::now();
+    if (left <= nanoseconds::zero()) {
         return;
     }
-    timespec remaining{static_cast<time_t>(milliseconds / 1000),
-                       static_cast<long>((milliseconds % 1000) * 1000000)};
+#if defined(__linux__)
+    // The steady clock is CLOCK_MONOTONIC here: sleeping to an absolute time on it wakes
+    // on time, and a signal that cuts the sleep short changes nothing in the target.
+    const auto ns = duration_cast<nanoseconds>(wake.time_since_epoch()).count();
+    const timespec at{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
+#else
+    const auto ns = duration_cast<nanoseconds>(left).count();
+    timespec remaining{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
     // A signal may cut the sleep short: sleep on for what is left.
     while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {
     }
+#endif
 }
 
 #endif

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -16,8 +17,9 @@ void beginTimerResolution();
 /// Gives the timer resolution back.
 void endTimerResolution();
 
-/// Sleeps for about the given number of milliseconds; 0 or less returns at once.
-void sleepMilliseconds(std::int64_t milliseconds);
+/// Sleeps until the steady clock reaches the given time, waking as close to it as the
+/// platform can (within a few tenths of a millisecond); a time already past returns at once.
+void sleepUntil(std::chrono::steady_clock::time_point wake);
 
 /// The local wall-clock time, at one-second resolution.
 [[nodiscard]] std::tm localTime();

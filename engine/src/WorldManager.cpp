@@ -1,12 +1,13 @@
 #include <mx/WorldManager.h>
 
-#include <vector>
+#include <algorithm>
 
 #include <mx/DisplayManager.h>
 #include <mx/EventCollision.h>
 #include <mx/EventOut.h>
 #include <mx/Object.h>
 
+#include "CollisionGrid.h"
 #include "Immortal.h"
 
 namespace mx {
@@ -16,7 +17,7 @@ WorldManager& WorldManager::getInstance() {
     return instance.get();
 }
 
-WorldManager::WorldManager() {
+WorldManager::WorldManager() : grid(std::make_unique<CollisionGrid>()) {
     setType(TYPE);
     const DisplayManager& display = DisplayManager::getInstance();
     const auto w = static_cast<float>(display.getHorizontal());
@@ -24,6 +25,8 @@ WorldManager::WorldManager() {
     boundary = Box::centredOn(Vector(w / 2.0f, h / 2.0f), w, h);
     view = boundary;
 }
+
+WorldManager::~WorldManager() = default;
 
 int WorldManager::startUpImpl() {
     // Objects made before start-up stay registered: the world owns them like any other.
@@ -66,58 +69,110 @@ void WorldManager::deleteMarked() {
 
 void WorldManager::update() {
     // A snapshot, so objects made by handlers during the update take no part in it.
-    const ObjectList snapshot = objects;
-    const std::size_t n = snapshot.size();
-    std::vector<Vector> oldPositions(n);
-    std::vector<char> wasOut(n);
+    moving.assign(objects.begin(), objects.end());
+    const std::size_t n = moving.size();
+    oldPositions.resize(n);
+    wasOut.resize(n);
 
     for (std::size_t i = 0; i < n; ++i) {
-        Object* o = snapshot[i];
+        Object* o = moving[i];
         oldPositions[i] = o->getPosition();
         wasOut[i] = !boxesIntersect(o->getWorldBox(), boundary);
         o->setPosition(oldPositions[i] + o->getVelocity());
     }
 
-    collide(snapshot, oldPositions.data());
+    collide();
 
     if (viewFollowing != nullptr) {
         view = Box::centredOn(viewFollowing->getPosition(), view.getWidth(), view.getHeight());
     }
 
     for (std::size_t i = 0; i < n; ++i) {
-        if (!wasOut[i] && !boxesIntersect(snapshot[i]->getWorldBox(), boundary)) {
+        if (!wasOut[i] && !boxesIntersect(moving[i]->getWorldBox(), boundary)) {
             const EventOut out;
-            snapshot[i]->eventHandler(&out);
+            moving[i]->eventHandler(&out);
         }
     }
 }
 
-void WorldManager::collide(const ObjectList& s, const Vector* oldPositions) {
-    const std::size_t n = s.size();
-    for (std::size_t i = 0; i + 1 < n; ++i) {
-        if (s[i]->getSolidness() == INTANGIBLE) {
-            continue;
-        }
-        // Only a colliding pair (a put-back, or its handlers) can move anything, so the
-        // box is read again after each one and not for every pair.
-        Box box = s[i]->getWorldBox();
-        for (std::size_t j = i + 1; j < n; ++j) {
-            if (s[j]->getSolidness() == INTANGIBLE || !boxesIntersect(box, s[j]->getWorldBox())) {
-                continue;
+void WorldManager::indexForCollisions() {
+    // The usual box size sets the grid's cells; a few huge boxes must not inflate them.
+    float sizes = 0.0f;
+    std::size_t counted = 0;
+    for (std::size_t i = 0; i < moving.size(); ++i) {
+        Object* o = moving[i];
+        o->collisionSlot = static_cast<std::int32_t>(i); // even intangible ones: they may change
+        if (o->getSolidness() != INTANGIBLE) {
+            const Box b = o->getBox();
+            const float size = std::max(b.getWidth(), b.getHeight());
+            if (size > 0.0f && size < 64.0f) {
+                sizes += size;
+                ++counted;
             }
-            if (s[i]->getSolidness() == SOLID && s[j]->getSolidness() == SOLID) {
-                s[i]->setPosition(oldPositions[i]);
-                s[j]->setPosition(oldPositions[j]);
-                s[i]->setVelocity(Vector::ZERO);
-                s[j]->setVelocity(Vector::ZERO);
-            }
-            const EventCollision first(s[i], s[j]);
-            s[i]->eventHandler(&first);
-            const EventCollision second(s[j], s[i]);
-            s[j]->eventHandler(&second);
-            box = s[i]->getWorldBox();
         }
     }
+    grid->reset(moving.size(), counted > 0 ? sizes / static_cast<float>(counted) : 1.0f);
+    for (std::size_t i = 0; i < moving.size(); ++i) {
+        if (moving[i]->getSolidness() != INTANGIBLE) {
+            grid->place(static_cast<std::uint32_t>(i), moving[i]->getWorldBox(), true);
+        }
+    }
+}
+
+void WorldManager::objectChanged(const Object& o) {
+    const auto slot = static_cast<std::size_t>(o.collisionSlot);
+    // Objects before the current one have met all their partners already.
+    if (slot < colliding) {
+        return;
+    }
+    ++changes;
+    if (slot > colliding) {
+        grid->place(static_cast<std::uint32_t>(slot), o.getWorldBox(), o.getSolidness() != INTANGIBLE);
+    }
+}
+
+void WorldManager::collide() {
+    indexForCollisions();
+    const std::size_t n = moving.size();
+    for (colliding = 0; colliding + 1 < n; ++colliding) {
+        const std::size_t i = colliding;
+        Object* a = moving[i];
+        if (a->getSolidness() == INTANGIBLE) {
+            continue;
+        }
+        // Only a colliding pair (a put-back, or its handlers) can change anything, so the
+        // box is read again after each one and not for every pair.
+        Box box = a->getWorldBox();
+        grid->candidates(box, static_cast<std::uint32_t>(i), nearby);
+        for (std::size_t k = 0; k < nearby.size(); ++k) {
+            const std::uint32_t j = nearby[k];
+            Object* b = moving[j];
+            if (b->getSolidness() == INTANGIBLE || !boxesIntersect(box, b->getWorldBox())) {
+                continue;
+            }
+            const std::uint64_t changesBefore = changes;
+            if (a->getSolidness() == SOLID && b->getSolidness() == SOLID) {
+                a->setPosition(oldPositions[i]);
+                b->setPosition(oldPositions[j]);
+                a->setVelocity(Vector::ZERO);
+                b->setVelocity(Vector::ZERO);
+            }
+            const EventCollision first(a, b);
+            a->eventHandler(&first);
+            const EventCollision second(b, a);
+            b->eventHandler(&second);
+            box = a->getWorldBox();
+            if (changes != changesBefore) {
+                // Something moved: look again for the partners after this one.
+                grid->candidates(box, j, nearby);
+                k = static_cast<std::size_t>(-1);
+            }
+        }
+    }
+    for (Object* o : moving) {
+        o->collisionSlot = -1;
+    }
+    colliding = 0;
 }
 
 } // namespace mx

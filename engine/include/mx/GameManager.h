@@ -23,9 +23,8 @@ struct FrameProfile {
 /// What the end of a frame does, decided from when the frame was scheduled to
 /// begin and the time now. Pure, so the schedule can be checked without a clock.
 struct FrameEnd {
-    bool overrun = false;            ///< the frame used more than its period
-    std::int64_t sleepMs = 0;        ///< how long to sleep before the next frame
-    std::int64_t nextFrameStartNs = 0; ///< when the next frame is scheduled to begin
+    bool overrun = false;              ///< the frame used more than its period
+    std::int64_t nextFrameStartNs = 0; ///< when the next frame begins: sleep until then
 };
 
 /// Starts and stops the engine's managers and runs the fixed-rate game loop.
@@ -55,8 +54,8 @@ public:
     /// reverse order and returns -1. Returns 0 when all started.
     [[nodiscard]] static int startManagers(std::span<Manager* const> order);
 
-    /// Decides the end of a frame: sleep to the period's end one millisecond
-    /// early, advancing the schedule by one period, or restart it after an overrun.
+    /// Decides the end of a frame: sleep to the period's end, advancing the schedule by
+    /// exactly one period, or restart it from now after an overrun.
     [[nodiscard]] static FrameEnd planFrameEnd(std::int64_t frameStartNs, std::int64_t nowNs,
                                                std::uint8_t frameTime);
 

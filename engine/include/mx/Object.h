@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include <mx/Animation.h>
 #include <mx/Box.h>
 #include <mx/TypedObj.h>
@@ -40,13 +42,19 @@ public:
 
     [[nodiscard]] int getId() const { return id; }
     [[nodiscard]] Vector getPosition() const { return position; }
-    void setPosition(Vector p) { position = p; }
+    void setPosition(Vector p) {
+        position = p;
+        noteChange();
+    }
     [[nodiscard]] Vector getVelocity() const { return velocity; }
     void setVelocity(Vector v) { velocity = v; }
     [[nodiscard]] int getAltitude() const { return altitude; }
     void setAltitude(int a) { altitude = a; }
     [[nodiscard]] Solidness getSolidness() const { return solidness; }
-    void setSolidness(Solidness s) { solidness = s; }
+    void setSolidness(Solidness s) {
+        solidness = s;
+        noteChange();
+    }
     [[nodiscard]] Box getBox() const { return box; }
     [[nodiscard]] const Animation& getAnimation() const { return animation; }
 
@@ -57,9 +65,22 @@ public:
     [[nodiscard]] Box getWorldBox() const;
 
 protected:
-    void setBox(Box b) { box = b; }
+    void setBox(Box b) {
+        box = b;
+        noteChange();
+    }
 
 private:
+    friend class WorldManager;
+
+    /// Lets a running collision pass know that this object's box or solidness changed.
+    void noteChange() {
+        if (collisionSlot >= 0) {
+            tellCollisionPass();
+        }
+    }
+    void tellCollisionPass();
+
     int id;
     Vector position;
     Vector velocity;
@@ -67,6 +88,7 @@ private:
     Solidness solidness = SOLID;
     Animation animation;
     Box box{-0.5f, 0.5f, -0.5f, 0.5f};
+    std::int32_t collisionSlot = -1; ///< place in the running collision pass, or -1
 };
 
 } // namespace mx

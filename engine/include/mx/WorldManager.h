@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <mx/Box.h>
 #include <mx/Manager.h>
@@ -9,6 +12,7 @@
 namespace mx {
 
 class Object;
+class CollisionGrid;
 
 /// Owns the world: every live object, the objects waiting to be destroyed,
 /// the boundary and the view. Moves and collides the objects once per frame.
@@ -49,18 +53,32 @@ public:
 
 private:
     friend class Immortal<WorldManager>;
+    friend class Object; // tells a running collision pass of changes
     WorldManager();
+    ~WorldManager();
 
     int startUpImpl() override;
     void shutDownImpl() override;
 
-    void collide(const ObjectList& snapshot, const Vector* oldPositions);
+    void collide();
+    void indexForCollisions();
+    /// An object of the running collision pass changed its box or solidness.
+    void objectChanged(const Object& object);
 
     ObjectList objects;
     ObjectList deletions;
     Box boundary;
     Box view;
     Object* viewFollowing = nullptr;
+
+    // Scratch of the update, kept between frames so that an update allocates nothing.
+    std::vector<Object*> moving;       ///< the objects taking part, in list order
+    std::vector<Vector> oldPositions;  ///< where each was before it moved
+    std::vector<char> wasOut;          ///< whether each lay wholly outside the boundary then
+    std::vector<std::uint32_t> nearby; ///< the current object's candidates
+    std::unique_ptr<CollisionGrid> grid;
+    std::size_t colliding = 0;         ///< the object whose pairs are being tested
+    std::uint64_t changes = 0;         ///< changes that may affect the pairs still to test
 };
 
 } // namespace mx
