@@ -10,7 +10,9 @@
 
 #include <mx/DisplayManager.h>
 #include <mx/WorldManager.h>
+#include <mx/testing/TestHooks.h>
 
+using mx::TestHooks;
 namespace {
 
 mx::DisplayManager& display() {
@@ -28,7 +30,7 @@ void sizeWindow(const benchmark::State& state) {
         while (window.pollEvent()) {
         }
     }
-    display().fitToWindow();
+    TestHooks::fitToWindow();
 }
 
 /// 80 x 24 cells through the engine: drawString per row, then swapBuffers.

@@ -5,6 +5,7 @@
 
 #include <mx/LogManager.h>
 #include <mx/ViewObject.h>
+#include <mx/testing/TestHooks.h>
 
 #include "TestSupport.h"
 
@@ -32,10 +33,10 @@ TEST(Managers, StartOnceAndStopThoseStartedInReverseWhenOneFails) {
     FakeManager log("log", journal), world("world", journal), input("input", journal), resources("resources", journal, -1);
     ASSERT_EQ(world.startUp(), 0);
     Manager* const order[] = {&log, &world, &input, &resources};
-    EXPECT_EQ(GameManager::startManagers(order), -1);
+    EXPECT_EQ(TestHooks::startManagers(order), -1);
     EXPECT_EQ(journal, (Strings{"start world", "start log", "start input", "start resources", "stop input", "stop world", "stop log"}));
     resources.result = 0; // a failed manager may try again
-    EXPECT_EQ(GameManager::startManagers(order), 0);
+    EXPECT_EQ(TestHooks::startManagers(order), 0);
     EXPECT_EQ(journal.size(), 11u);
 
     test::ScratchDir dir;
@@ -101,7 +102,7 @@ TEST(Log, LinesPrefixesLevelsAndBadFormats) {
 
 TEST(FrameSchedule, SleepsToThePeriodsEndOnAFixedGridAndRestartsAfterAnOverrun) {
     constexpr std::int64_t ms = 1000000, start = 5000 * ms;
-    const auto plan = [&](std::int64_t used) { return GameManager::planFrameEnd(start, start + used, 33); };
+    const auto plan = [&](std::int64_t used) { return TestHooks::planFrameEnd(start, start + used, 33); };
     EXPECT_EQ(plan(23 * ms + 900000).nextFrameStartNs, start + 33 * ms); // sleeps to the period's end
     EXPECT_EQ(plan(33 * ms + 900000).nextFrameStartNs, start + 33 * ms); // late: no sleep, schedule kept
     EXPECT_FALSE(plan(34 * ms - 1).overrun);
@@ -147,7 +148,7 @@ TEST_F(FrameLoop, DrawPassesGoByAltitudeAndSkipObjectsOutsideTheView) {
         Strings& journal;
     };
     new View(journal);
-    GameManager::getInstance().drawObjects();
+    TestHooks::drawObjects();
     EXPECT_EQ(journal, (Strings{"draw a0", "draw a7", "draw a5", "draw view"}));
 }
 

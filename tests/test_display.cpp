@@ -5,6 +5,7 @@
 #include <mx/LogManager.h>
 #include <mx/Sprite.h>
 #include <mx/ViewObject.h>
+#include <mx/testing/TestHooks.h>
 
 #include "TestSupport.h"
 
@@ -31,12 +32,12 @@ protected:
     /// Clears the window to the test's own colour, so painted backgrounds show.
     static void clearToMark() {
         display().getWindow()->clear(MARK);
-        display().invalidateClear();
+        TestHooks::invalidateClear();
     }
     static std::pair<int, int> spanOf(Vector at, const std::string& text, Justification j, char transparent = 0) {
         clearToMark();
         EXPECT_EQ(display().drawString(at, text, j, WHITE, transparent), 0);
-        return painted(display().capture(), 16);
+        return painted(TestHooks::capture(), 16);
     }
 };
 
@@ -84,11 +85,11 @@ TEST_F(Display, AtEverySizeTheBatchPaintsWhatARectangleAndATextPerCharacterPaint
         ASSERT_EQ(display().getCharacterSize(), size.characterSize);
         const sf::Vector2f offset(size.picture.position), cell(size.picture.size.x / 80.0f, size.picture.size.y / 24.0f);
         for (const bool fromMark : {false, true}) { // with and without backgrounds left out
-            const auto start = [&] { fromMark ? (display().getWindow()->clear(MARK), display().invalidateClear())
+            const auto start = [&] { fromMark ? (display().getWindow()->clear(MARK), TestHooks::invalidateClear())
                                               : display().setBackgroundColor(background); };
             start();
             for (const Cell& c : scene) display().drawCh(c.at, c.ch, c.color);
-            const sf::Image batched = display().capture();
+            const sf::Image batched = TestHooks::capture();
             start();
             for (const Cell& c : scene) { // straight into the window, at the cell's pixel and the shown character size
                 const sf::Vector2f pixel = offset + sf::Vector2f(cell.x * (c.at.x - view.left), cell.y * (c.at.y - view.top));
@@ -122,24 +123,24 @@ TEST_F(Display, AtEverySizeTheBatchPaintsWhatARectangleAndATextPerCharacterPaint
             for (int i = 0; i < 80; ++i) row += static_cast<char>(33 + (r * 80 + i) % 94);
             display().drawString(Vector(-40, static_cast<float>(r - 12)), row, LEFT_JUSTIFIED, WHITE);
         }
-        EXPECT_EQ(display().getPendingSegmentCount(), 1u);
+        EXPECT_EQ(TestHooks::pendingSegmentCount(), 1u);
     }
 }
 
 TEST_F(Display, RowsOfCellsBatchIntoOneSegmentAndNeedlessBackgroundsAreLeftOut) {
     const std::string row(80, '&');
     for (int r = 0; r < 24; ++r) display().drawString(Vector(-40, static_cast<float>(r - 12)), row, LEFT_JUSTIFIED, WHITE);
-    EXPECT_EQ(display().getPendingSegmentCount(), 1u);
-    EXPECT_EQ(display().getPendingBackgroundCount(), 0u); // the clear painted them already
+    EXPECT_EQ(TestHooks::pendingSegmentCount(), 1u);
+    EXPECT_EQ(TestHooks::pendingBackgroundCount(), 0u); // the clear painted them already
     display().drawCh(Vector(3, 3), ' ', WHITE);              // covers an earlier glyph
-    EXPECT_EQ(display().getPendingSegmentCount(), 2u);
+    EXPECT_EQ(TestHooks::pendingSegmentCount(), 2u);
     display().drawCh(Vector(5, 5), '#', WHITE); // over a glyph of the first segment: no new one
-    EXPECT_EQ(display().getPendingSegmentCount(), 2u);
-    EXPECT_EQ(display().getPendingBackgroundCount(), 2u);
+    EXPECT_EQ(TestHooks::pendingSegmentCount(), 2u);
+    EXPECT_EQ(TestHooks::pendingBackgroundCount(), 2u);
     display().setBackgroundColor(sf::Color(0, 25, 0, 128)); // clears at once; a translucent background blends
-    EXPECT_EQ(display().getPendingBackgroundCount(), 0u);
+    EXPECT_EQ(TestHooks::pendingBackgroundCount(), 0u);
     display().drawString(Vector(-40, 0), row, LEFT_JUSTIFIED, WHITE);
-    EXPECT_EQ(display().getPendingBackgroundCount(), 80u);
+    EXPECT_EQ(TestHooks::pendingBackgroundCount(), 80u);
 }
 
 TEST_F(Display, EveryPrintableCharacterFitsItsCell) {
@@ -163,7 +164,7 @@ TEST_F(Display, EveryPrintableCharacterFitsItsCell) {
         display().drawString(Vector(0, static_cast<float>(3 * i - 9)), all.substr(static_cast<std::size_t>(i) * 16, 48),
                              CENTER_JUSTIFIED, colors[i]);
     }
-    ASSERT_TRUE(display().capture().saveToFile(test::screenshot("display.png")));
+    ASSERT_TRUE(TestHooks::capture().saveToFile(test::screenshot("display.png")));
 }
 
 TEST_F(Display, ScreenshotOfAnAnimatedSpriteAndTheNinePlaces) {
@@ -187,8 +188,8 @@ TEST_F(Display, ScreenshotOfAnAnimatedSpriteAndTheNinePlaces) {
         v->setValue(place);
         v->setLocation(static_cast<ViewObjectLocation>(place));
     }
-    GameManager::getInstance().drawObjects();
-    ASSERT_TRUE(display().capture().saveToFile(test::screenshot("sprites-and-views.png")));
+    TestHooks::drawObjects();
+    ASSERT_TRUE(TestHooks::capture().saveToFile(test::screenshot("sprites-and-views.png")));
 }
 
 TEST(DisplayFailures, RefusesToDrawBeforeStartUpAndReportsFontProblems) {

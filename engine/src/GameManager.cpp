@@ -134,7 +134,7 @@ void GameManager::drawObjects() {
     }
 }
 
-FrameEnd GameManager::planFrameEnd(std::int64_t frameStartNs, std::int64_t nowNs,
+GameManager::FrameEnd GameManager::planFrameEnd(std::int64_t frameStartNs, std::int64_t nowNs,
                                    std::uint8_t frameTime) {
     const std::int64_t elapsedMs = (nowNs - frameStartNs) / NS_PER_MS;
     FrameEnd end;

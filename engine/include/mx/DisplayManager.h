@@ -115,11 +115,6 @@ public:
     /// over a margin or outside the window counts as the nearest pixel of the grid.
     [[nodiscard]] Vector windowPixelToCells(sf::Vector2i pixel) const;
 
-    /// Lays the grid out anew for the window's present size. The input manager calls it
-    /// when the window reports a new size; what was drawn since the last swapBuffers is
-    /// dropped then, as it was laid out for the old size.
-    void fitToWindow();
-
     /// Fills the screen at the desktop's resolution, or goes back to the window's size
     /// and place before. The world, the view and the objects are untouched; what was drawn
     /// since the last swapBuffers is dropped, as on any new size. The input manager calls
@@ -139,6 +134,18 @@ public:
     /// Stores the colour and clears the window to it at once.
     void setBackgroundColor(sf::Color color);
 
+private:
+    friend class Immortal<DisplayManager>;
+    friend class InputManager; // lays the display out anew on a new window size
+    friend struct TestHooks;
+    DisplayManager();
+    ~DisplayManager();
+
+    /// Lays the grid out anew for the window's present size. The input manager calls it
+    /// when the window reports a new size; what was drawn since the last swapBuffers is
+    /// dropped then, as it was laid out for the old size.
+    void fitToWindow();
+
     /// Draws what is pending into the window's hidden buffer and returns that picture,
     /// which the next swapBuffers shows. For screenshots and tests; empty when not started.
     [[nodiscard]] sf::Image capture();
@@ -152,11 +159,6 @@ public:
     [[nodiscard]] std::size_t getPendingSegmentCount() const;
     /// Cell backgrounds the pending frame will paint.
     [[nodiscard]] std::size_t getPendingBackgroundCount() const;
-
-private:
-    friend class Immortal<DisplayManager>;
-    DisplayManager();
-    ~DisplayManager();
 
     int startUpImpl() override;
     void shutDownImpl() override;

@@ -20,13 +20,6 @@ struct FrameProfile {
     std::int64_t total = 0; ///< the sum of the seven phases
 };
 
-/// What the end of a frame does, decided from when the frame was scheduled to
-/// begin and the time now. Pure, so the schedule can be checked without a clock.
-struct FrameEnd {
-    bool overrun = false;              ///< the frame used more than its period
-    std::int64_t nextFrameStartNs = 0; ///< when the next frame begins: sleep until then
-};
-
 /// Starts and stops the engine's managers and runs the fixed-rate game loop.
 class GameManager : public Manager {
 public:
@@ -44,6 +37,18 @@ public:
     [[nodiscard]] std::uint32_t getStepCount() const { return stepCount; }
     [[nodiscard]] const FrameProfile& getProfile() const { return profile; }
 
+private:
+    friend class Immortal<GameManager>;
+    friend struct TestHooks;
+    GameManager();
+
+    /// What the end of a frame does, decided from when the frame was scheduled to
+    /// begin and the time now. Pure, so the schedule can be checked without a clock.
+    struct FrameEnd {
+        bool overrun = false;              ///< the frame used more than its period
+        std::int64_t nextFrameStartNs = 0; ///< when the next frame begins: sleep until then
+    };
+
     /// Runs the seven timed phases of one frame except the sleep.
     void runFrame();
 
@@ -58,10 +63,6 @@ public:
     /// exactly one period, or restart it from now after an overrun.
     [[nodiscard]] static FrameEnd planFrameEnd(std::int64_t frameStartNs, std::int64_t nowNs,
                                                std::uint8_t frameTime);
-
-private:
-    friend class Immortal<GameManager>;
-    GameManager();
 
     int startUpImpl() override;
     void shutDownImpl() override;

@@ -10,6 +10,8 @@ struct Event;
 template <typename T>
 class Immortal;
 
+struct TestHooks;
+
 /// Base of the engine's singleton managers and their start/stop protocol.
 /// Managers live until the process ends; nothing deletes one.
 class Manager : public TypedObj {

@@ -23,11 +23,6 @@ public:
     /// The one world manager; creating it also creates the display manager to read the grid.
     static WorldManager& getInstance();
 
-    /// Registers an object; called by the Object constructor only.
-    void insertObject(Object* object) { objects.insert(object); }
-    /// Unregisters an object, and stops the view following it; called by the Object destructor only.
-    void removeObject(Object* object);
-
     [[nodiscard]] const ObjectList& getAllObjects() const { return objects; }
 
     /// Every object whose type string equals type exactly, in list order.
@@ -53,9 +48,14 @@ public:
 
 private:
     friend class Immortal<WorldManager>;
-    friend class Object; // tells a running collision pass of changes
+    friend class Object; // registers itself, and tells a running collision pass of changes
     WorldManager();
     ~WorldManager();
+
+    /// Registers an object; called by the Object constructor only.
+    void insertObject(Object* object) { objects.insert(object); }
+    /// Unregisters an object, and stops the view following it; called by the Object destructor only.
+    void removeObject(Object* object);
 
     int startUpImpl() override;
     void shutDownImpl() override;
