@@ -44,7 +44,7 @@ enum Justification {
 /// gives the same picture as drawing each at once in a small fraction of the time.
 class DisplayManager : public Manager {
 public:
-    static constexpr const char* TYPE = "DisplayManager";
+    static constexpr const char* TYPE = "DisplayManager"; ///< the type of the display manager
     /// The window's title when the game sets none.
     static constexpr const char* WINDOW_TITLE = "Moltrix";
     /// The engine's own font, used when the game sets none.
@@ -56,6 +56,7 @@ public:
     /// the grid at that height (320 × 240), and characters stay legible (size 9).
     static constexpr int MIN_CELL_HEIGHT = 10;
 
+    /// The one display manager.
     static DisplayManager& getInstance();
 
     /// Paints one character into the cell whose top-left corner is a world position.
@@ -80,6 +81,7 @@ public:
 
     /// The window's title; changes an open window's title at once.
     void setWindowTitle(std::string title);
+    /// The window's title (WINDOW_TITLE unless the game sets one).
     [[nodiscard]] const std::string& getWindowTitle() const { return windowTitle; }
 
     /// The game's own font file, read at start-up; a relative name is looked for in the
@@ -130,6 +132,7 @@ public:
     /// the character size shown changes: do not keep the pointer across frames.
     [[nodiscard]] const sf::Font* getFont() const { return font.get(); }
 
+    /// The colour of every cell's background and of the cleared window (black at first).
     [[nodiscard]] sf::Color getBackgroundColor() const { return backgroundColor; }
     /// Stores the colour and clears the window to it at once.
     void setBackgroundColor(sf::Color color);

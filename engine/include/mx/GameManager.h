@@ -10,31 +10,38 @@ namespace mx {
 
 /// Microseconds spent in each phase of the last frame.
 struct FrameProfile {
-    std::int64_t input = 0;
-    std::int64_t step = 0;
-    std::int64_t update = 0;
-    std::int64_t deletion = 0;
-    std::int64_t draw = 0;
-    std::int64_t swap = 0;
-    std::int64_t sleep = 0;
+    std::int64_t input = 0;    ///< window events turned into engine events
+    std::int64_t step = 0;     ///< the step event to every object
+    std::int64_t update = 0;   ///< the world moving and colliding objects
+    std::int64_t deletion = 0; ///< marked objects destroyed
+    std::int64_t draw = 0;     ///< objects drawing themselves
+    std::int64_t swap = 0;     ///< the frame shown
+    std::int64_t sleep = 0;    ///< waiting for the period's end
     std::int64_t total = 0; ///< the sum of the seven phases
 };
 
 /// Starts and stops the engine's managers and runs the fixed-rate game loop.
 class GameManager : public Manager {
 public:
-    static constexpr const char* TYPE = "GameManager";
-    using Clock = std::chrono::steady_clock;
+    static constexpr const char* TYPE = "GameManager"; ///< the type of the game manager
+    using Clock = std::chrono::steady_clock;            ///< the frame loop's clock
 
+    /// The one game manager. Its startUp starts the log, world, display, input and
+    /// resource managers, in that order; its shutDown stops them, the world first.
     static GameManager& getInstance();
 
     /// Runs frames until the game-over flag is seen at the end of a frame.
     void run();
 
+    /// Ends the loop (and so the program) after the current frame.
     void setGameOver(bool over = true) { gameOver = over; }
+    /// Whether the loop ends after the current frame.
     [[nodiscard]] bool getGameOver() const { return gameOver; }
+    /// The frame period in milliseconds (33).
     [[nodiscard]] std::uint8_t getFrameTime() const { return frameTime; }
+    /// Frames completed since run began.
     [[nodiscard]] std::uint32_t getStepCount() const { return stepCount; }
+    /// How long each phase of the last frame took.
     [[nodiscard]] const FrameProfile& getProfile() const { return profile; }
 
 private:

@@ -20,8 +20,9 @@ namespace mx {
 /// switch the display to fullscreen and back and reach no object.
 class InputManager : public Manager {
 public:
-    static constexpr const char* TYPE = "InputManager";
+    static constexpr const char* TYPE = "InputManager"; ///< the type of the input manager
 
+    /// The one input manager.
     static InputManager& getInstance();
 
     /// Drains the window's event queue, broadcasting one engine event per key,

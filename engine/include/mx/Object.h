@@ -40,22 +40,34 @@ public:
     /// Returns -1 when there is no sprite or the frame index is out of range.
     virtual int draw();
 
+    /// A number no other object of this run has.
     [[nodiscard]] int getId() const { return id; }
+    /// The centre, in world cells.
     [[nodiscard]] Vector getPosition() const { return position; }
+    /// Puts the centre there; the world moves it on by its velocity at each update.
     void setPosition(Vector p) {
         position = p;
         noteChange();
     }
+    /// Cells added to the position at each world update.
     [[nodiscard]] Vector getVelocity() const { return velocity; }
+    /// Sets the cells added to the position at each world update.
     void setVelocity(Vector v) { velocity = v; }
+    /// The drawing layer: 0 is drawn first, HIGHEST_ALTITUDE last.
     [[nodiscard]] int getAltitude() const { return altitude; }
+    /// Sets the drawing layer: 0 is drawn first, HIGHEST_ALTITUDE last (higher ones with it).
     void setAltitude(int a) { altitude = a; }
+    /// How it takes part in collisions (SOLID at first).
     [[nodiscard]] Solidness getSolidness() const { return solidness; }
+    /// Sets how it takes part in collisions.
     void setSolidness(Solidness s) {
         solidness = s;
         noteChange();
     }
+    /// Its extent around its position: only the width and height count (one cell at
+    /// first, the sprite's size once one is attached).
     [[nodiscard]] Box getBox() const { return box; }
+    /// The sprite it shows, and which frame.
     [[nodiscard]] const Animation& getAnimation() const { return animation; }
 
     /// Attaches a sprite (null detaches), restarts the animation and sizes the box to it.
@@ -65,6 +77,7 @@ public:
     [[nodiscard]] Box getWorldBox() const;
 
 protected:
+    /// Sets its extent around its position; only the width and height count.
     void setBox(Box b) {
         box = b;
         noteChange();

@@ -18,11 +18,13 @@ class CollisionGrid;
 /// the boundary and the view. Moves and collides the objects once per frame.
 class WorldManager : public Manager {
 public:
-    static constexpr const char* TYPE = "WorldManager";
+    static constexpr const char* TYPE = "WorldManager"; ///< the type of the world manager
 
     /// The one world manager; creating it also creates the display manager to read the grid.
     static WorldManager& getInstance();
 
+    /// Every object, in registration order as changed by removals (a removed object's place
+    /// takes the last one). Copy it before a loop that may make or destroy objects.
     [[nodiscard]] const ObjectList& getAllObjects() const { return objects; }
 
     /// Every object whose type string equals type exactly, in list order.
@@ -37,13 +39,19 @@ public:
     /// One world step: move, collide, follow, tell who left the world.
     void update();
 
+    /// The world's extent: an object that leaves it gets an EventOut. The grid's size
+    /// (0, 80, 0, 24) at first.
     [[nodiscard]] Box getBoundary() const { return boundary; }
+    /// Sets the world's extent.
     void setBoundary(Box b) { boundary = b; }
+    /// The part of the world the screen shows (80 x 24 cells); the boundary at first.
     [[nodiscard]] Box getView() const { return view; }
+    /// Moves the screen over the world; keep the grid's width and height.
     void setView(Box v) { view = v; }
     /// The object the view is centred on at each update; null stops following, and so
     /// does the object's destruction.
     void setViewFollowing(Object* object) { viewFollowing = object; }
+    /// The object the view follows, or null.
     [[nodiscard]] Object* getViewFollowing() const { return viewFollowing; }
 
 private:
