@@ -34,16 +34,12 @@ int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 600;
     std::filesystem::current_path(MOLTRIX_SOURCE_DIR); // the game's data
     std::srand(1);
-    mx::GameManager& game = mx::GameManager::getInstance();
-    if (game.startUp() != 0) {
+    if (setUpGame() == nullptr) {
         std::fprintf(stderr, "the engine did not start\n");
         return 1;
     }
+    mx::GameManager& game = mx::GameManager::getInstance();
     mx::WorldManager& world = mx::WorldManager::getInstance();
-    world.setBoundary(mx::Box(-100, 100, -50, 50));
-    loadGameResources();
-    mx::DisplayManager::getInstance().setBackgroundColor(colorFromFloats(0.0f, 0.1f, 0.0f));
-    new Menu;
     for (int i = 0; i < 30; ++i) {
         TestHooks::runFrame(); // the title
     }

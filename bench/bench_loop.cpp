@@ -77,18 +77,13 @@ int main(int argc, char** argv) {
     const double titleSeconds = argc > 2 ? std::atof(argv[2]) : 30.0;
     std::filesystem::current_path(MOLTRIX_SOURCE_DIR); // the game's data
     std::srand(1);
-    mx::GameManager& game = mx::GameManager::getInstance();
-    if (game.startUp() != 0) {
+    if (setUpGame() == nullptr) {
         std::fprintf(stderr, "the engine did not start\n");
         return 1;
     }
+    mx::GameManager& game = mx::GameManager::getInstance();
     mx::WorldManager& world = mx::WorldManager::getInstance();
-    world.setBoundary(mx::Box(-100, 100, -50, 50));
-    loadGameResources();
-    mx::DisplayManager::getInstance().setBackgroundColor(colorFromFloats(0.0f, 0.1f, 0.0f));
-
     auto* title = new Metronome(static_cast<int>(titleSeconds * 1000.0 / game.getFrameTime()));
-    new Menu;
     const double titleShare = runLoop();
     world.markForDelete(title);
     world.deleteMarked();

@@ -50,21 +50,24 @@ void useGameData() {
     mx::DisplayManager::getInstance().setFontFile(FONT_FILE);
 }
 
-int runProgram() {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-
+Menu* setUpGame() {
     useGameData();
-    mx::GameManager& game = mx::GameManager::getInstance();
-    if (game.startUp() != 0) {
-        mx::LogManager::getInstance().writeLog("Failed to start engine");
-        return -1;
+    if (mx::GameManager::getInstance().startUp() != 0) {
+        return nullptr;
     }
-
     mx::WorldManager::getInstance().setBoundary(mx::Box(-100.0f, 100.0f, -50.0f, 50.0f));
     loadGameResources();
     mx::DisplayManager::getInstance().setBackgroundColor(colorFromFloats(0.0f, 0.1f, 0.0f));
-    new Menu; // the world owns it from here on
+    return new Menu; // the world owns it from here on
+}
 
+int runProgram() {
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    if (setUpGame() == nullptr) {
+        mx::LogManager::getInstance().writeLog("Failed to start engine");
+        return -1;
+    }
+    mx::GameManager& game = mx::GameManager::getInstance();
     game.run();
     game.shutDown();
     return 0;

@@ -16,6 +16,13 @@ void useGameData();
 /// Loads the game's sprites and sounds from its data folder.
 void loadGameResources();
 
+class Menu;
+
+/// Starts the engine on the game's data and sets the game up: the 200 x 100 world, the
+/// sprites and sounds, the dark green background, the title. Returns the menu, or null
+/// when the engine cannot start (it has logged why).
+[[nodiscard]] Menu* setUpGame();
+
 /// The whole program: start the engine, set up the game, run it, shut down.
 /// Returns the process exit code: 0 after a normal end, -1 when the engine cannot start.
 [[nodiscard]] int runProgram();

@@ -35,13 +35,10 @@ long residentBytes() {
 
 TEST(Soak, WholeRoundsEndOnTheTitleAndMemoryHoldsSteady) {
     test::ScratchDir dir{"mx-font.ttf", "sprites", "sounds"};
+    Menu* menu = setUpGame();
+    ASSERT_NE(menu, nullptr);
     GameManager& game = GameManager::getInstance();
-    ASSERT_EQ(game.startUp(), 0);
     WorldManager& world = WorldManager::getInstance();
-    world.setBoundary(Box(-100, 100, -50, 50));
-    loadGameResources();
-    DisplayManager::getInstance().setBackgroundColor(colorFromFloats(0.0f, 0.1f, 0.0f));
-    auto* menu = new Menu;
     std::mt19937 random(11);
     std::uniform_real_distribution<float> x(0, 80), y(0, 24);
     std::vector<long> resident;
