@@ -15,16 +15,11 @@
 
 #include "Bird.h"
 #include "Hero.h"
+#include "BenchSupport.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double percentile(std::vector<double> samples, double p) {
-    std::sort(samples.begin(), samples.end());
-    const auto i = static_cast<std::size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);
-    return samples[i];
-}
 
 double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -63,9 +58,9 @@ void measure(int birds, int frames) {
         Bird::discardQuadTree(); // as the first bird drawn in a frame does
     }
     std::printf("| %5d | %7.2f | %7.2f | %7.2f | %7.2f | %7.2f | %7.2f | %8.3f | %10.1f |\n", birds,
-                percentile(steps, 0.5), percentile(steps, 0.99), percentile(updates, 0.5),
-                percentile(updates, 0.99), percentile(both, 0.5), percentile(both, 0.99),
-                percentile(both, 0.5) * 1000.0 / birds,
+                bench::percentile(steps, 0.5), bench::percentile(steps, 0.99), bench::percentile(updates, 0.5),
+                bench::percentile(updates, 0.99), bench::percentile(both, 0.5), bench::percentile(both, 0.99),
+                bench::percentile(both, 0.5) * 1000.0 / birds,
                 static_cast<double>(neighbours) / static_cast<double>(Bird::birdlist.size()));
     std::fflush(stdout);
     world.shutDown();
@@ -75,13 +70,7 @@ void measure(int birds, int frames) {
 
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 120;
-    std::vector<int> sizes;
-    for (int i = 2; i < argc; ++i) {
-        sizes.push_back(std::max(1, std::atoi(argv[i])));
-    }
-    if (sizes.empty()) {
-        sizes = {1000, 2000, 4000, 8000, 16000};
-    }
+    const std::vector<int> sizes = bench::sizesFrom(argc, argv, 2, {1000, 2000, 4000, 8000, 16000});
     std::printf("Flock step and world update over %d frames (milliseconds; per bird: microseconds)\n\n", frames);
     std::printf("| birds | step p50 | step p99 | update p50 | update p99 | both p50 | both p99 | per bird | neighbours |\n");
     std::printf("|------:|--------:|--------:|--------:|--------:|--------:|--------:|---------:|-----------:|\n");

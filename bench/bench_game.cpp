@@ -19,17 +19,9 @@
 
 #include "Menu.h"
 #include "Program.h"
+#include "BenchSupport.h"
 
 using mx::TestHooks;
-namespace {
-
-double percentile(std::vector<double> samples, double p) {
-    std::sort(samples.begin(), samples.end());
-    return samples[static_cast<std::size_t>(p * static_cast<double>(samples.size() - 1) + 0.5)];
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 600;
     std::filesystem::current_path(MOLTRIX_SOURCE_DIR); // the game's data
@@ -65,9 +57,9 @@ int main(int argc, char** argv) {
     std::printf("| phase | median | p99 |\n|---|---:|---:|\n");
     const char* const names[6] = {"input", "step", "update", "deletion", "draw", "swap"};
     for (int k = 0; k < 6; ++k) {
-        std::printf("| %s | %.2f | %.2f |\n", names[k], percentile(phases[k], 0.5), percentile(phases[k], 0.99));
+        std::printf("| %s | %.2f | %.2f |\n", names[k], bench::percentile(phases[k], 0.5), bench::percentile(phases[k], 0.99));
     }
-    std::printf("| work (all but sleep) | %.2f | %.2f |\n", percentile(work, 0.5), percentile(work, 0.99));
+    std::printf("| work (all but sleep) | %.2f | %.2f |\n", bench::percentile(work, 0.5), bench::percentile(work, 0.99));
     std::printf("\nbudget: median work <= 16.5 (half the 33 ms period), p99 < 33\n");
     game.shutDown();
     return 0;

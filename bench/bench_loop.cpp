@@ -21,6 +21,7 @@
 
 #include "Menu.h"
 #include "Program.h"
+#include "BenchSupport.h"
 
 namespace {
 
@@ -46,11 +47,6 @@ public:
 private:
     int frames;
 };
-
-double percentile(std::vector<double> samples, double p) {
-    std::sort(samples.begin(), samples.end());
-    return samples[static_cast<std::size_t>(p * static_cast<double>(samples.size() - 1) + 0.5)];
-}
 
 double cpuSeconds() {
     rusage usage{};
@@ -100,8 +96,8 @@ int main(int argc, char** argv) {
     const double span = std::chrono::duration<double, std::milli>(metronome->stamps.back() - metronome->stamps.front()).count();
     std::printf("Frame loop with its sleep: the game scene, %d frames (milliseconds)\n\n", frames);
     std::printf("| period p1 | p50 | p99 | least | most | drift over %zu periods |\n|---:|---:|---:|---:|---:|---:|\n", periods.size());
-    std::printf("| %.2f | %.2f | %.2f | %.2f | %.2f | %+.2f |\n\n", percentile(periods, 0.01), percentile(periods, 0.5),
-                percentile(periods, 0.99), *std::min_element(periods.begin(), periods.end()),
+    std::printf("| %.2f | %.2f | %.2f | %.2f | %.2f | %+.2f |\n\n", bench::percentile(periods, 0.01), bench::percentile(periods, 0.5),
+                bench::percentile(periods, 0.99), *std::min_element(periods.begin(), periods.end()),
                 *std::max_element(periods.begin(), periods.end()), span - static_cast<double>(periods.size()) * game.getFrameTime());
     std::printf("CPU time over wall time: game scene %.1f%% of a core, idle title screen (%.0f s) %.1f%%\n",
                 100.0 * gameShare, titleSeconds, 100.0 * titleShare);

@@ -14,6 +14,7 @@
 
 #include <mx/Object.h>
 #include <mx/WorldManager.h>
+#include "BenchSupport.h"
 
 namespace {
 
@@ -28,11 +29,6 @@ public:
         return 1;
     }
 };
-
-double percentile(std::vector<double> samples, double p) {
-    std::sort(samples.begin(), samples.end());
-    return samples[static_cast<std::size_t>(p * static_cast<double>(samples.size() - 1) + 0.5)];
-}
 
 void measure(int count, int frames) {
     mx::WorldManager& world = mx::WorldManager::getInstance();
@@ -55,7 +51,7 @@ void measure(int count, int frames) {
         world.update();
         updates.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
-    std::printf("| %6d | %8.3f | %8.3f | %10.0f |\n", count, percentile(updates, 0.5), percentile(updates, 0.99),
+    std::printf("| %6d | %8.3f | %8.3f | %10.0f |\n", count, bench::percentile(updates, 0.5), bench::percentile(updates, 0.99),
                 static_cast<double>(events) / frames);
     std::fflush(stdout);
     world.shutDown();
@@ -65,13 +61,7 @@ void measure(int count, int frames) {
 
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
-    std::vector<int> counts;
-    for (int i = 2; i < argc; ++i) {
-        counts.push_back(std::max(1, std::atoi(argv[i])));
-    }
-    if (counts.empty()) {
-        counts = {1000, 4000, 10000};
-    }
+    const std::vector<int> counts = bench::sizesFrom(argc, argv, 2, {1000, 4000, 10000});
     std::printf("World update over %d frames (milliseconds)\n\n", frames);
     std::printf("| objects | update p50 | update p99 | events per frame |\n");
     std::printf("|-------:|--------:|--------:|-----------:|\n");

@@ -81,35 +81,33 @@ void ResourceManager::shutDownImpl() {
 }
 
 int ResourceManager::loadSprite(std::string filename, std::string label) {
-    LogManager& log = LogManager::getInstance();
-    if (!isStarted()) {
-        log.writeLog("ERROR: ResourceManager::loadSprite(): Cannot load '%s' before the resource manager has started",
-                     filename.c_str());
-        return -1;
-    }
-    if (getSpriteCount() >= SPRITE_TABLE_SIZE) {
+    if (refusedBeforeStartUp("loadSprite", filename) || getSpriteCount() >= SPRITE_TABLE_SIZE) {
         return -1;
     }
     std::ifstream file(resolve(filename));
     if (!file.is_open()) {
-        log.writeLog("ERROR: ResourceManager::loadSprite(): Failed to open file: '%s'", filename.c_str());
+        LogManager::getInstance().writeLog("ERROR: ResourceManager::loadSprite(): Failed to open file: '%s'", filename.c_str());
         return -1;
     }
     return addSprite(file, std::move(label), filename);
 }
 
 int ResourceManager::loadSpriteFromStream(std::istream& in, std::string label) {
-    if (!isStarted()) {
-        LogManager::getInstance().writeLog(
-            "ERROR: ResourceManager::loadSprite(): Cannot load '%s' before the resource manager has started",
-            label.c_str());
-        return -1;
-    }
-    if (getSpriteCount() >= SPRITE_TABLE_SIZE) {
+    if (refusedBeforeStartUp("loadSprite", label) || getSpriteCount() >= SPRITE_TABLE_SIZE) {
         return -1;
     }
     const std::string source = label;
     return addSprite(in, std::move(label), source);
+}
+
+bool ResourceManager::refusedBeforeStartUp(const char* operation, const std::string& name) const {
+    if (isStarted()) {
+        return false;
+    }
+    LogManager::getInstance().writeLog(
+        "ERROR: ResourceManager::%s(): Cannot load '%s' before the resource manager has started", operation,
+        name.c_str());
+    return true;
 }
 
 int ResourceManager::addSprite(std::istream& file, std::string label, const std::string& source) {
@@ -199,13 +197,7 @@ Sprite* ResourceManager::getSprite(std::string label) const {
 }
 
 int ResourceManager::loadSound(std::string filename, std::string label) {
-    if (!isStarted()) {
-        LogManager::getInstance().writeLog(
-            "ERROR: ResourceManager::loadSound(): Cannot load '%s' before the resource manager has started",
-            filename.c_str());
-        return -1;
-    }
-    if (getSoundCount() >= SOUND_TABLE_SIZE) {
+    if (refusedBeforeStartUp("loadSound", filename) || getSoundCount() >= SOUND_TABLE_SIZE) {
         return -1;
     }
     auto sound = std::make_unique<Sound>();

@@ -74,6 +74,8 @@ private:
     int startUpImpl() override;
     void shutDownImpl() override;
 
+    /// Logs why an operation cannot load name, and says true, while not started.
+    [[nodiscard]] bool refusedBeforeStartUp(const char* operation, const std::string& name) const;
     /// Reads a sprite from a stream and adds it; source names it in log lines.
     int addSprite(std::istream& in, std::string label, const std::string& source);
 
