@@ -81,10 +81,10 @@ TEST(Log, LinesPrefixesLevelsAndBadFormats) {
         << out;
     test::ScratchDir dir;
     std::ofstream("Moltrix.log") << "an earlier run\n";
-    ASSERT_EQ(log.startUp(), 0);
     log.setShowTime(false);
     log.setShowStepCount(false);
     CaptureStdout();
+    ASSERT_EQ(log.startUp(), 0);
     EXPECT_EQ(log.writeLog(2, "Frame profile: %d", 5), 0); // above the verbosity: nothing
     EXPECT_EQ(log.writeLog("plain %s %i", "text", 42), 14);
 #pragma GCC diagnostic push
@@ -93,7 +93,8 @@ TEST(Log, LinesPrefixesLevelsAndBadFormats) {
     EXPECT_EQ(log.writeLog("%2147483648d", 1), -1); // a width beyond INT_MAX cannot be applied
 #pragma GCC diagnostic pop
     out = GetCapturedStdout();
-    EXPECT_EQ(out, "plain text 42\nERROR: LogManager::writeLog(): failed to format string: '%2147483648d'\n");
+    EXPECT_EQ(out, "INFO: LogManager::startUp(): Logging to '" + (dir.getPath() / "Moltrix.log").string() + "'\n"
+                   "plain text 42\nERROR: LogManager::writeLog(): failed to format string: '%2147483648d'\n");
     EXPECT_EQ(test::readFile("Moltrix.log"), out); // emptied at start, and on disk at once
     log.shutDown();
     log.setShowTime(true);
