@@ -159,18 +159,14 @@ public:
 };
 
 /// The game-over box, animated; its sprite's see-through corners show the bricks behind.
-class GameOverBox : public mx::Object {
-public:
-    static constexpr const char* TYPE = "GameOverBox";
-
-    GameOverBox() {
-        setType(TYPE);
-        setSprite(mx::ResourceManager::getInstance().getSprite("gameover"));
-        setSolidness(mx::INTANGIBLE);
-        setAltitude(4);
-        setPosition(mx::Vector(40.0f, 12.5f));
-    }
-};
+/// A plain object: a new game clears it with everything else.
+void showGameOver() {
+    auto* box = new mx::Object;
+    box->setSprite(mx::ResourceManager::getInstance().getSprite("gameover"));
+    box->setSolidness(mx::INTANGIBLE);
+    box->setAltitude(4);
+    box->setPosition(mx::Vector(40.0f, 12.5f));
+}
 
 /// Shown while the game is paused; blinks, as it keeps getting steps then.
 class PauseSign : public mx::ViewObject {
@@ -293,7 +289,7 @@ private:
                 new Ball(mx::ViewObject::find(LEVEL)->getValue());
             } else {
                 over = true;
-                new GameOverBox;
+                showGameOver();
             }
         }
     }
@@ -314,24 +310,21 @@ private:
 } // namespace
 
 int main() {
-    // The engine is the game's: its window title, its log, and where its data lies.
+    // The engine is the game's: its window title, its log, and where its data lies (the
+    // working folder when it is found nowhere).
     mx::DisplayManager::getInstance().setWindowTitle("Bricks");
     mx::LogManager::getInstance().setLogFile("bricks.log");
     mx::ResourceManager& resources = mx::ResourceManager::getInstance();
-    if (const auto data = mx::ResourceManager::findDataFolder("sprites/brick.txt", "bricks")) {
-        resources.setDataFolder(*data);
-    }
-
-    mx::GameManager& game = mx::GameManager::getInstance();
-    if (game.startUp() != 0) {
-        mx::LogManager::getInstance().writeLog("Failed to start engine");
-        return 1;
+    resources.setDataFolder(mx::ResourceManager::findDataFolder("sprites/brick.txt", "bricks").value_or(""));
+    mx::GameManager& engine = mx::GameManager::getInstance();
+    if (engine.startUp() != 0) {
+        return 1; // the log says why
     }
     for (const char* name : {"brick", "paddle", "gameover"}) {
         (void)resources.loadSprite(std::string("sprites/") + name + ".txt", name);
     }
     new Game;
-    game.run();
-    game.shutDown();
+    engine.run();
+    engine.shutDown();
     return 0;
 }
