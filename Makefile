@@ -1,7 +1,8 @@
 # The two commands of the README. Both build and run inside an environment that
 # has SFML 3 (natively, or a Debian sid root made on first use: scripts/sfml-env).
-# The last test step runs on the host: it builds a game of its own, outside the
-# repository, with the engine as a subdirectory, through scripts/sfml-env.
+# The last test steps run on the host: they build games of their own, outside the
+# repository, through scripts/sfml-env: one with the engine as a subdirectory, one against
+# the engine installed into a prefix out there, installed and played from another folder.
 .PHONY: run test docs clean
 
 run:
@@ -10,6 +11,7 @@ run:
 test:
 	scripts/sfml-env scripts/test
 	scripts/test-package subdirectory
+	scripts/test-package outside
 
 # The engine's API reference: build/docs/html/index.html
 docs:

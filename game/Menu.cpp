@@ -118,12 +118,7 @@ void Menu::clearWorld() {
         }
     }
     world.setViewFollowing(nullptr);
-    const mx::ObjectList all = world.getAllObjects();
-    for (mx::Object* object : all) {
-        if (object->getType() != TYPE) {
-            world.markForDelete(object);
-        }
-    }
+    world.markAllForDeleteExcept<Menu>();
     lastScore = score;
 }
 

@@ -1,9 +1,13 @@
 // The engine core: the manager protocol, the log, the frame loop.
 #include <functional>
+#include <map>
 #include <regex>
 #include <thread>
 
+#include <mx/EventCollision.h>
+#include <mx/EventOut.h>
 #include <mx/LogManager.h>
+#include <mx/Sprite.h>
 #include <mx/ViewObject.h>
 #include <mx/testing/TestHooks.h>
 
@@ -81,10 +85,10 @@ TEST(Log, LinesPrefixesLevelsAndBadFormats) {
         << out;
     test::ScratchDir dir;
     std::ofstream("Moltrix.log") << "an earlier run\n";
-    ASSERT_EQ(log.startUp(), 0);
     log.setShowTime(false);
     log.setShowStepCount(false);
     CaptureStdout();
+    ASSERT_EQ(log.startUp(), 0);
     EXPECT_EQ(log.writeLog(2, "Frame profile: %d", 5), 0); // above the verbosity: nothing
     EXPECT_EQ(log.writeLog("plain %s %i", "text", 42), 14);
 #pragma GCC diagnostic push
@@ -93,7 +97,8 @@ TEST(Log, LinesPrefixesLevelsAndBadFormats) {
     EXPECT_EQ(log.writeLog("%2147483648d", 1), -1); // a width beyond INT_MAX cannot be applied
 #pragma GCC diagnostic pop
     out = GetCapturedStdout();
-    EXPECT_EQ(out, "plain text 42\nERROR: LogManager::writeLog(): failed to format string: '%2147483648d'\n");
+    EXPECT_EQ(out, "INFO: LogManager::startUp(): Logging to '" + (dir.getPath() / "Moltrix.log").string() + "'\n"
+                   "plain text 42\nERROR: LogManager::writeLog(): failed to format string: '%2147483648d'\n");
     EXPECT_EQ(test::readFile("Moltrix.log"), out); // emptied at start, and on disk at once
     log.shutDown();
     log.setShowTime(true);
@@ -150,6 +155,50 @@ TEST_F(FrameLoop, DrawPassesGoByAltitudeAndSkipObjectsOutsideTheView) {
     new View(journal);
     TestHooks::drawObjects();
     EXPECT_EQ(journal, (Strings{"draw a0", "draw a7", "draw a5", "draw view"}));
+}
+
+/// Counts the events it gets, by type.
+struct Counter : Object {
+    Counter(Vector at, Vector velocity) {
+        setPosition(at);
+        setVelocity(velocity);
+        setSolidness(PERMEABLE);
+    }
+    int eventHandler(const Event* e) override { return ++events[e->getType()]; }
+    std::map<std::string, int> events;
+};
+
+TEST_F(FrameLoop, APausedWorldStandsStillYetDrawsAndStepsOnlyThoseThatAsk) {
+    Sprite spin(2);
+    spin.addFrame(Frame(1, 1, "a"));
+    spin.addFrame(Frame(1, 1, "b"));
+    auto* ball = new Counter(Vector(0, 0), Vector(0.25f, 0));
+    auto* brick = new Counter(Vector(0.5f, 0), Vector::ZERO);
+    auto* leaver = new Counter(Vector(100.25f, 0), Vector(1, 0));
+    auto* label = new Counter(Vector(0, 5), Vector::ZERO);
+    ball->setSprite(&spin);
+    label->setSprite(&spin);
+    label->setStepWhilePaused(true);
+    new Recorder(journal, "view");
+    world().setPaused(true);
+    CaptureStdout(); // the display is not started: drawing and swapping are refused, loudly
+    for (int i = 0; i < 3; ++i) TestHooks::runFrame();
+    EXPECT_EQ(ball->getPosition(), Vector(0, 0));
+    EXPECT_EQ(ball->events, (std::map<std::string, int>{}));
+    EXPECT_EQ(leaver->events.count(EventOut::TYPE), 0u);
+    EXPECT_EQ(ball->getAnimation().index, 0);
+    EXPECT_EQ(label->events, (std::map<std::string, int>{{EventStep::TYPE, 3}}));
+    EXPECT_EQ(label->getAnimation().index, 1); // its own animation runs; the sprite is untouched
+    EXPECT_EQ(spin.getSlowdown(), 1);
+    EXPECT_EQ(journal, (Strings{"draw view", "draw view", "draw view"}));
+    world().setPaused(false);
+    TestHooks::runFrame();
+    GetCapturedStdout();
+    EXPECT_EQ(ball->getPosition(), Vector(0.25f, 0));
+    EXPECT_EQ(ball->events, (std::map<std::string, int>{{EventStep::TYPE, 1}, {EventCollision::TYPE, 1}}));
+    EXPECT_EQ(brick->events.count(EventCollision::TYPE), 1u);
+    EXPECT_EQ(leaver->events.count(EventOut::TYPE), 1u);
+    EXPECT_EQ(ball->getAnimation().index, 1);
 }
 
 TEST_F(FrameLoop, AnOverrunIsReportedAndGameOverLetsTheFrameFinish) {

@@ -167,6 +167,39 @@ TEST_F(Display, EveryPrintableCharacterFitsItsCell) {
     ASSERT_TRUE(TestHooks::capture().saveToFile(test::screenshot("display.png")));
 }
 
+TEST_F(Display, ObjectsShowOneSpriteInColoursOfTheirOwnAndLeaveItsTransparentCellsUntouched) {
+    world().setView(Box(0, 80, 0, 24));
+    Sprite brick(1);
+    brick.setWidth(3);
+    brick.setHeight(1);
+    brick.setTransparency('.');
+    brick.addFrame(Frame(3, 1, "#.#"));
+    auto* red = new Object;
+    red->setSprite(&brick);
+    red->setColor(RED);
+    red->setPosition(Vector(1.5f, 0.5f)); // cells 0 to 2 of row 0
+    (new Object)->setSprite(&brick);      // the sprite's white, in row 1
+    world().getAllObjects()[1]->setPosition(Vector(1.5f, 1.5f));
+    clearToMark();
+    TestHooks::drawObjects();
+    const sf::Image image = TestHooks::capture();
+    const auto inCell = [&image](int column, int row, sf::Color color) {
+        int n = 0;
+        for (unsigned y = static_cast<unsigned>(32 * row); y < static_cast<unsigned>(32 * row + 32); ++y) {
+            for (auto x = static_cast<unsigned>(12.8f * static_cast<float>(column) + 1); x < static_cast<unsigned>(12.8f * static_cast<float>(column + 1)); ++x) {
+                n += image.getPixel({x, y}) == color;
+            }
+        }
+        return n;
+    };
+    EXPECT_GT(inCell(0, 0, RED), 0);
+    EXPECT_EQ(inCell(0, 0, WHITE), 0);
+    EXPECT_EQ(inCell(1, 0, MARK), inCell(1, 3, MARK)); // see-through: as untouched as an empty row
+    EXPECT_GT(inCell(2, 1, WHITE), 0);
+    EXPECT_EQ(inCell(2, 1, RED), 0);
+    EXPECT_EQ(brick.getColor(), WHITE);
+}
+
 TEST_F(Display, ScreenshotOfAnAnimatedSpriteAndTheNinePlaces) {
     display().setBackgroundColor(sf::Color(0, 25, 0));
     Sprite bird(3);
@@ -211,6 +244,12 @@ TEST(DisplayFailures, RefusesToDrawBeforeStartUpAndReportsFontProblems) {
     EXPECT_EQ(test::countLines(out, " Cannot start input manager until display manager has been started"), 1);
     EXPECT_EQ(display.getWindow(), nullptr);
     EXPECT_FALSE(display.isStarted());
+    std::filesystem::copy_file(test::sourceDir() / "mx-font.ttf", "mx-font.ttf", std::filesystem::copy_options::overwrite_existing);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(display.startUp(), 0);
+    display.shutDown();
+    EXPECT_EQ(test::countLines(testing::internal::GetCapturedStdout(), "INFO: DisplayManager::startUp(): Font: '" +
+                                                                          (dir.getPath() / "mx-font.ttf").string() + "' (the game's)"), 1);
 }
 
 } // namespace

@@ -58,6 +58,36 @@ TEST_F(Resources, TheFormatHeaderColourWordsBlanksAndShortFiles) {
     EXPECT_EQ(rm().getSprite("S"), nullptr);
 }
 
+TEST_F(Resources, ANoteMayNameTheTransparentCharacterAndNoFileOfOursReadsDifferently) {
+    EXPECT_EQ(load("1 3 1 0 red   transparent=#  a gap in the middle\na#c\n", "gap"), std::make_pair(0, std::string()));
+    EXPECT_EQ(rm().getSprite("gap")->getTransparency(), '#');
+    EXPECT_EQ(rm().getSprite("gap")->getFrame(0).getString(), "a#c");
+    for (const char* header : {"1 1 1 0 red transparent=##\n", "1 1 1 0 red\ttransparent= #\r\n", "1 1 1 0 red transparent=\n"}) {
+        const auto [result, log] = load(header + std::string("A\n"), header);
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(test::countLines(log, "WARNING: ResourceManager::loadSprite(): No single character after 'transparent='"), 1) << header;
+        EXPECT_EQ(rm().getSprite(header)->getTransparency(), 0);
+    }
+    EXPECT_EQ(load("1 1 1 0 red a note on transparent=#\nA\n", "later").second, "");
+    EXPECT_EQ(rm().getSprite("later")->getTransparency(), 0); // only at the note's start
+    for (const char* folder : {"sprites", "examples/coins/sprites"}) {
+        for (const auto& file : std::filesystem::directory_iterator(test::sourceDir() / folder)) {
+            CaptureStdout();
+            EXPECT_EQ(rm().loadSprite(file.path().string(), file.path().string()), 0);
+            EXPECT_EQ(GetCapturedStdout(), "");
+            EXPECT_EQ(rm().getSprite(file.path().string())->getTransparency(), 0) << file.path();
+        }
+    }
+    // Start-up says where the data is.
+    rm().shutDown();
+    rm().setDataFolder(test::sourceDir() / "sprites");
+    CaptureStdout();
+    ASSERT_EQ(rm().startUp(), 0);
+    rm().setDataFolder({});
+    EXPECT_EQ(test::countLines(GetCapturedStdout(), "INFO: ResourceManager::startUp(): Data folder: '" +
+                                                        (test::sourceDir() / "sprites").string() + "'"), 1);
+}
+
 TEST_F(Resources, BadFilesEndQuicklyWithALogLineAndTheTableHasALimit) {
     CaptureStdout();
     EXPECT_EQ(rm().loadSprite("missing.txt", "x"), -1);

@@ -45,6 +45,9 @@ TEST_F(View, ViewEventsSetOrAddByExactLabel) {
     EXPECT_EQ(a->getValue(), 10);
     EXPECT_EQ(a->eventHandler(&reset), 1);
     EXPECT_EQ(a->getValue(), 0);
+    EXPECT_EQ(ViewObject::find("Birds"), a); // the first of the world's
+    EXPECT_EQ(ViewObject::find("Birds")->getValue(), 0);
+    EXPECT_EQ(ViewObject::find("birds"), nullptr);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Objects and the world: overlap, lists, and the world update's order of events.
+#undef NDEBUG // the checks a game's debug build makes
 #include <bit>
 #include <functional>
 #include <random>
@@ -39,14 +40,15 @@ public:
         if (e->getType() == EventCollision::TYPE) {
             const auto* c = static_cast<const EventCollision*>(e);
             journal.push_back(name + " hits " + static_cast<Probe*>(c->obj2)->name + (c->obj1 == this ? "" : " (wrong obj1)"));
-            if (onCollision) onCollision();
+            if (onCollision) onCollision(*c);
         } else if (e->getType() == EventOut::TYPE) {
             journal.push_back(name + " out");
         }
         return 1;
     }
-    std::function<void()> onCollision;
+    std::function<void(const EventCollision&)> onCollision;
     std::string name;
+    using Object::setBox;
 
 private:
     Strings& journal;
@@ -94,6 +96,12 @@ public:
         const bool hit = e->getType() == EventCollision::TYPE;
         const auto* other = hit ? static_cast<Critter*>(static_cast<const EventCollision*>(e)->obj2) : this;
         swarm.record.insert(swarm.record.end(), {hit ? 1u : 2u, serial, other->serial});
+        if (hit) {
+            const auto* c = static_cast<const EventCollision*>(e);
+            for (const float f : {c->normal.x, c->normal.y, c->positionBefore.x, c->positionBefore.y}) {
+                swarm.record.push_back(std::bit_cast<std::uint32_t>(f));
+            }
+        }
         (hit ? swarm.hits : swarm.outs)++;
         if (hit) swarm.act();
         return 1;
@@ -159,12 +167,112 @@ TEST_F(World, TheUpdateTellsWhatTestingEveryPairTells) {
     }
 }
 
+TEST_F(World, CollisionsTellTheSideHitAndWhereTheMoverWasAndReflectBouncesOnce) {
+    const auto side = [](Vector at, Vector moved, Vector otherAt = {}, Vector otherMoved = {}) {
+        return contactNormal(Box::centredOn(at, 1, 1), moved, Box::centredOn(otherAt, 1, 1), otherMoved);
+    };
+    EXPECT_EQ(side({-0.8f, 0}, {0.5f, 0}), Vector::LEFT);
+    EXPECT_EQ(side({0.3f, 0.9f}, {0.4f, -0.3f}), Vector::DOWN);          // x overlapped already: the bottom
+    EXPECT_EQ(side({-0.9f, -0.6f}, {0.3f, 0.6f}), Vector::LEFT);         // apart on both: x closed last
+    EXPECT_EQ(side({-0.9f, -0.9f}, {0.2f, 0.2f}), Vector::UP);           // a corner exactly: top or bottom
+    EXPECT_EQ(side({0, 0}, {0, 0}, {0, 0.9f}, {0, -0.9f}), Vector::UP);  // the other came up from below
+    EXPECT_EQ(side({0.2f, 0.1f}, {0, 0}), Vector::RIGHT);                // overlapped before: least overlap
+    EXPECT_EQ(side({0, 0}, {0, 0}), Vector::ZERO);
+    EXPECT_EQ(reflect(Vector(0.5f, 0.25f), Vector::UP), Vector(0.5f, -0.25f));
+    EXPECT_EQ(reflect(Vector(0.5f, -0.25f), Vector::UP), Vector(0.5f, -0.25f)); // heading away: a second brick
+    EXPECT_EQ(reflect(Vector(0.5f, 0.25f), Vector::ZERO), Vector(0.5f, 0.25f));
+
+    // A ball bounces off a brick and is put back; a cloud it was in meanwhile still learns where it came from.
+    auto* ball = new Probe(journal, "ball", PERMEABLE);
+    auto* brick = new Probe(journal, "brick", PERMEABLE, Vector(1.6f, 0));
+    auto* cloud = new Probe(journal, "cloud", PERMEABLE, Vector(0.5f, 0));
+    cloud->setBox(Box(-3, 3, -3, 3));
+    ball->setVelocity(Vector(1, 0.5f));
+    std::vector<EventCollision> seen;
+    ball->onCollision = [&](const EventCollision& c) {
+        seen.push_back(c);
+        if (c.obj2 == brick) {
+            ball->setPosition(c.positionBefore);
+            ball->setVelocity(reflect(ball->getVelocity(), c.normal));
+        }
+    };
+    world().update();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].normal, Vector::LEFT);
+    EXPECT_EQ(seen[1].obj2, cloud);
+    EXPECT_EQ(seen[1].positionBefore, Vector::ZERO); // not the position less the velocity, now reflected
+    EXPECT_EQ(ball->getPosition(), Vector::ZERO);
+    EXPECT_EQ(ball->getVelocity(), Vector(-1, 0.5f));
+
+    // Solid objects still stop both; each is told the other's side it hit, and where it was.
+    world().markForDelete(cloud);
+    world().markForDelete(brick);
+    world().deleteMarked();
+    seen.clear();
+    auto* wall = new Probe(journal, "wall", SOLID, Vector(3, 0));
+    ball->setSolidness(SOLID);
+    ball->setVelocity(Vector(1, 0));
+    wall->setVelocity(Vector(-1.5f, 0));
+    Vector wallSide;
+    wall->onCollision = [&](const EventCollision& c) { wallSide = c.normal; };
+    world().update();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].normal, Vector::LEFT);
+    EXPECT_EQ(wallSide, Vector::RIGHT);
+    EXPECT_EQ(seen[0].positionBefore, Vector::ZERO);
+    EXPECT_EQ(wall->getPosition(), Vector(3, 0));
+    EXPECT_EQ(ball->getVelocity(), Vector::ZERO);
+}
+
+struct Brick : Object {
+    static constexpr const char* TYPE = "Brick";
+    Brick() { setType(TYPE); setSolidness(PERMEABLE); }
+};
+struct Paddle : Object {
+    static constexpr const char* TYPE = "Paddle";
+    Paddle() { setType(TYPE); setSolidness(PERMEABLE); }
+    int eventHandler(const Event* e) override {
+        if (e->getType() == EventCollision::TYPE) marked += WorldManager::getInstance().markAllForDelete<Brick>();
+        return 1;
+    }
+    int marked = 0;
+};
+struct Pretender : Object { // claims the paddle's type without being one
+    static constexpr const char* TYPE = Paddle::TYPE;
+};
+struct Forgetful : Object { // never sets its type
+    static constexpr const char* TYPE = "Forgetful";
+};
+
+TEST_F(World, EveryObjectOfATypeOrAllButSomeGoAtOnceEvenFromAnEventPass) {
+    auto* paddle = new Paddle;
+    for (int i = 0; i < 3; ++i) (new Brick)->setPosition(Vector(static_cast<float>(3 * i), 0));
+    new Probe(journal, "ball", INTANGIBLE);
+    world().update(); // the paddle meets a brick: marks them all
+    EXPECT_EQ(paddle->marked, 3);
+    EXPECT_EQ(world().objectsOfType(Brick::TYPE).size(), 3u); // alive until the deletion phase
+    world().deleteMarked();
+    EXPECT_TRUE(world().objectsOfType(Brick::TYPE).isEmpty());
+    EXPECT_EQ(world().markAllForDelete<Brick>(), 0); // none left: nothing wrong
+    EXPECT_EQ((world().markAllForDeleteExcept<Paddle, Brick>()), 1);
+    world().deleteMarked();
+    EXPECT_EQ(journal, Strings{"destroy ball"});
+    EXPECT_EQ(world().getAllObjects().size(), 1u);
+
+    // A debug build stops where a type and its class disagree, and says which way.
+    const auto quietly = [](auto mark) { std::fflush(stdout); ::dup2(STDERR_FILENO, STDOUT_FILENO); mark(); };
+    EXPECT_DEATH(quietly([] { world().markAllForDelete<Pretender>(); }), "another class carry the type 'Paddle'.*disagree");
+    new Forgetful;
+    EXPECT_DEATH(quietly([] { world().markAllForDeleteExcept<Paddle, Forgetful>(); }),
+                 "class of type 'Forgetful' carry another type: ''.*disagree");
+}
+
 TEST_F(World, DeletionTakesMarkedObjectsAfterTheUpdateAndThoseTheyMark) {
     auto* victim = new Probe(journal, "victim", PERMEABLE);
     auto* hunter = new Probe(journal, "hunter", PERMEABLE);
     auto* tile = new Probe(journal, "tile", INTANGIBLE);
     victim->setVelocity(Vector(0.1f, 0));
-    hunter->onCollision = [&] { world().markForDelete(victim); world().markForDelete(victim); };
+    hunter->onCollision = [&](const EventCollision&) { world().markForDelete(victim); world().markForDelete(victim); };
     struct Owner : Probe {
         Owner(Strings& j, Object* t) : Probe(j, "owner", INTANGIBLE), owned(t) {}
         ~Owner() override { WorldManager::getInstance().markForDelete(owned); WorldManager::getInstance().markForDelete(this); }

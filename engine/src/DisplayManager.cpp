@@ -73,8 +73,9 @@ int DisplayManager::startUpImpl() {
         window.reset();
         return -1;
     }
+    const std::filesystem::path fontFound = fontPath();
     try {
-        fontStream = std::make_unique<sf::FileInputStream>(fontPath());
+        fontStream = std::make_unique<sf::FileInputStream>(fontFound);
     } catch (const sf::Exception&) {
         log.writeLog("ERROR: DisplayManager::startUpImpl(): Failed to find font file: %s", fontFile.string().c_str());
         releaseAll();
@@ -87,6 +88,9 @@ int DisplayManager::startUpImpl() {
         releaseAll();
         return -1;
     }
+    std::error_code error;
+    log.writeLog("INFO: DisplayManager::startUp(): Font: '%s' (%s)",
+                 std::filesystem::absolute(fontFound, error).string().c_str(), ownFont ? "the game's" : "the engine's");
     glyphCache.fill(std::nullopt);
     // Cells start at fractions of a pixel (12.8 per column): unfiltered glyphs stay crisp there.
     font->setSmooth(false);

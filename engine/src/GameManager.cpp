@@ -28,6 +28,22 @@ std::int64_t nowMicroseconds() {
 
 constexpr std::int64_t NS_PER_MS = 1000000;
 
+/// The frame's step event: to every object, or while the world is paused to those that
+/// ask for it.
+void sendStep(const WorldManager& world) {
+    const EventStep step;
+    if (!world.isPaused()) {
+        world.onEvent(&step);
+        return;
+    }
+    const ObjectList snapshot = world.getAllObjects(); // handlers may make objects
+    for (Object* object : snapshot) {
+        if (object->isStepWhilePaused()) {
+            object->eventHandler(&step);
+        }
+    }
+}
+
 } // namespace
 
 GameManager& GameManager::getInstance() {
@@ -95,10 +111,7 @@ void GameManager::runFrame() {
     const std::int64_t t0 = nowMicroseconds();
     InputManager::getInstance().getInput();
     const std::int64_t t1 = nowMicroseconds();
-    {
-        const EventStep step;
-        world.onEvent(&step);
-    }
+    sendStep(world);
     const std::int64_t t2 = nowMicroseconds();
     world.update();
     const std::int64_t t3 = nowMicroseconds();

@@ -21,6 +21,9 @@ LogManager& LogManager::getInstance() {
 int LogManager::startUpImpl() {
     if (open(logFile)) {
         writeLog(1, "INFO: LogManager::startUp(): Successfully started log manager");
+        std::error_code error;
+        writeLog("INFO: LogManager::startUp(): Logging to '%s'",
+                 std::filesystem::absolute(logPath, error).string().c_str());
         return 0;
     }
     // A program started from a folder it cannot write (an installed game, say) still logs.

@@ -38,6 +38,13 @@ void Object::setSprite(const Sprite* sprite) {
                           static_cast<float>(sprite->getHeight())));
 }
 
+sf::Color Object::getColor() const {
+    if (color) {
+        return *color;
+    }
+    return animation.sprite != nullptr ? animation.sprite->getColor() : sf::Color::White;
+}
+
 Box Object::getWorldBox() const {
     return Box::centredOn(position, box.getWidth(), box.getHeight());
 }
@@ -54,11 +61,10 @@ int Object::draw() {
     const int frameCount = sprite->getFrameCount();
     int result = -1;
     if (animation.index >= 0 && animation.index < frameCount) {
-        result = drawFrame(sprite->getFrame(animation.index), position, sprite->getColor(),
-                           sprite->getTransparency());
+        result = drawFrame(sprite->getFrame(animation.index), position, getColor(), sprite->getTransparency());
     }
     const int slowdown = sprite->getSlowdown();
-    if (slowdown == 0) {
+    if (slowdown == 0 || (!stepWhilePaused && WorldManager::getInstance().isPaused())) {
         return result; // frozen on the current frame
     }
     if (++animation.slowdownCount >= slowdown) {

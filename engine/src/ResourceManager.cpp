@@ -3,7 +3,7 @@
 #include <cctype>
 #include <exception>
 #include <fstream>
-#include <limits>
+#include <string_view>
 
 #include <mx/Color.h>
 #include <mx/LogManager.h>
@@ -32,6 +32,7 @@ struct SpriteHeader {
     int height = 0;
     int slowdown = 0;
     sf::Color color = WHITE;
+    char transparent = 0;
 };
 
 std::string upperCase(std::string word) {
@@ -60,6 +61,26 @@ std::string readLine(std::istream& in) {
     return line;
 }
 
+/// The start of a header line's note that names the character drawing skips.
+constexpr std::string_view TRANSPARENT_KEY = "transparent=";
+
+/// The character a header line's note names as transparent ("transparent=C" at its
+/// start), or 0. A note that starts with the key but names no single character is logged.
+char transparentIn(const std::string& note) {
+    const std::size_t start = note.find_first_not_of(" \t");
+    if (start == std::string::npos || note.compare(start, TRANSPARENT_KEY.size(), TRANSPARENT_KEY) != 0) {
+        return 0;
+    }
+    const std::size_t at = start + TRANSPARENT_KEY.size();
+    const auto blank = [&note](std::size_t i) { return note[i] == ' ' || note[i] == '\t'; };
+    if (at >= note.size() || blank(at) || (at + 1 < note.size() && !blank(at + 1))) {
+        LogManager::getInstance().writeLog("WARNING: ResourceManager::loadSprite(): No single character after "
+                                           "'transparent=': '%s'", clipped(note.substr(start)).c_str());
+        return 0;
+    }
+    return note[at];
+}
+
 } // namespace
 
 ResourceManager& ResourceManager::getInstance() {
@@ -72,6 +93,11 @@ int ResourceManager::startUpImpl() {
     sounds.clear();
     sprites.reserve(SPRITE_TABLE_SIZE);
     sounds.reserve(SOUND_TABLE_SIZE);
+    std::error_code error;
+    const std::filesystem::path folder =
+        dataFolder.empty() ? std::filesystem::current_path(error) : std::filesystem::absolute(dataFolder, error);
+    LogManager::getInstance().writeLog("INFO: ResourceManager::startUp(): Data folder: '%s'%s", folder.string().c_str(),
+                                       dataFolder.empty() ? " (the working folder)" : "");
     return 0;
 }
 
@@ -134,7 +160,7 @@ int ResourceManager::addSprite(std::istream& file, std::string label, const std:
         if (!known) {
             log.writeLog("WARNING: ResourceManager::loadSprite(): Invalid color: '%s'", clipped(upper).c_str());
         }
-        file.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        header.transparent = transparentIn(readLine(file));
     } catch (const std::exception&) {
         log.writeLog("ERROR: ResourceManager::loadSprite(): Failed to parse sprite header");
         return -1;
@@ -169,6 +195,7 @@ int ResourceManager::addSprite(std::istream& file, std::string label, const std:
     sprite->setHeight(header.height);
     sprite->setSlowdown(header.slowdown);
     sprite->setColor(header.color);
+    sprite->setTransparency(header.transparent);
     sprite->setLabel(std::move(label));
     for (const Frame& frame : frames) {
         sprite->addFrame(frame);

@@ -57,19 +57,29 @@ std::string ViewObject::getText() const {
     return text;
 }
 
+ViewObject* ViewObject::find(std::string_view label) {
+    for (Object* object : WorldManager::getInstance().getAllObjects()) {
+        auto* view = dynamic_cast<ViewObject*>(object);
+        if (view != nullptr && view->viewString == label) {
+            return view;
+        }
+    }
+    return nullptr;
+}
+
 int ViewObject::draw() {
     DisplayManager& display = DisplayManager::getInstance();
     const Box view = WorldManager::getInstance().getView();
     const Vector at(view.left + getPosition().x, view.top + getPosition().y);
     const std::string text = getText();
     // Before start-up the display refuses, and says so in the log.
-    if (display.drawString(at, text, CENTER_JUSTIFIED, color) != 0) {
+    if (display.drawString(at, text, CENTER_JUSTIFIED, getColor()) != 0) {
         return -1;
     }
     if (border) {
         const std::string dashes(text.size(), '-');
-        display.drawString(at + Vector::DOWN, dashes, CENTER_JUSTIFIED, color);
-        display.drawString(at + Vector::UP, dashes, CENTER_JUSTIFIED, color);
+        display.drawString(at + Vector::DOWN, dashes, CENTER_JUSTIFIED, getColor());
+        display.drawString(at + Vector::UP, dashes, CENTER_JUSTIFIED, getColor());
     }
     return 0;
 }

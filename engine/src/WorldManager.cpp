@@ -5,6 +5,7 @@
 #include <mx/DisplayManager.h>
 #include <mx/EventCollision.h>
 #include <mx/EventOut.h>
+#include <mx/LogManager.h>
 #include <mx/Object.h>
 
 #include "CollisionGrid.h"
@@ -47,6 +48,7 @@ void WorldManager::shutDownImpl() {
         delete object; // null-safe; each destructor unregisters itself
     }
     deletions.clear();
+    paused = false;
 }
 
 ObjectList WorldManager::objectsOfType(std::string type) const {
@@ -59,6 +61,37 @@ ObjectList WorldManager::objectsOfType(std::string type) const {
     return result;
 }
 
+int WorldManager::markByType(std::span<const std::string_view> types, bool matching) {
+    int marked = 0;
+    for (Object* object : objects) {
+        const bool listed = std::find(types.begin(), types.end(), object->getType()) != types.end();
+        if (listed == matching) {
+            markForDelete(object);
+            ++marked;
+        }
+    }
+    return marked;
+}
+
+bool WorldManager::typeAgrees(const char* operation, std::string_view type, const std::type_info& cls,
+                              bool (*isA)(const Object*)) const {
+    for (const Object* object : objects) {
+        const bool carries = object->getType() == type;
+        if (carries && !isA(object)) {
+            LogManager::getInstance().writeLog("ERROR: WorldManager::%s(): Objects of another class carry the type '%.*s' too",
+                                               operation, static_cast<int>(type.size()), type.data());
+            return false;
+        }
+        if (!carries && typeid(*object) == cls) {
+            LogManager::getInstance().writeLog("ERROR: WorldManager::%s(): Objects of the class of type '%.*s' carry "
+                                               "another type: '%s'", operation, static_cast<int>(type.size()),
+                                               type.data(), object->getType().c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 void WorldManager::deleteMarked() {
     // The size is re-read at every step: destructors may mark more objects.
     for (std::size_t i = 0; i < deletions.size(); ++i) {
@@ -68,6 +101,9 @@ void WorldManager::deleteMarked() {
 }
 
 void WorldManager::update() {
+    if (paused) {
+        return;
+    }
     // A snapshot, so objects made by handlers during the update take no part in it.
     moving.assign(objects.begin(), objects.end());
     const std::size_t n = moving.size();
@@ -147,19 +183,26 @@ void WorldManager::collide() {
         for (std::size_t k = 0; k < nearby.size(); ++k) {
             const std::uint32_t j = nearby[k];
             Object* b = moving[j];
-            if (b->getSolidness() == INTANGIBLE || !boxesIntersect(box, b->getWorldBox())) {
+            if (b->getSolidness() == INTANGIBLE) {
+                continue;
+            }
+            const Box otherBox = b->getWorldBox();
+            if (!boxesIntersect(box, otherBox)) {
                 continue;
             }
             const std::uint64_t changesBefore = changes;
+            // The side is read from where they met, before a put-back parts them.
+            const Vector normal = contactNormal(box, a->getPosition() - oldPositions[i], otherBox,
+                                                b->getPosition() - oldPositions[j]);
             if (a->getSolidness() == SOLID && b->getSolidness() == SOLID) {
                 a->setPosition(oldPositions[i]);
                 b->setPosition(oldPositions[j]);
                 a->setVelocity(Vector::ZERO);
                 b->setVelocity(Vector::ZERO);
             }
-            const EventCollision first(a, b);
+            const EventCollision first(a, b, oldPositions[i], normal);
             a->eventHandler(&first);
-            const EventCollision second(b, a);
+            const EventCollision second(b, a, oldPositions[j], Vector::ZERO - normal);
             b->eventHandler(&second);
             box = a->getWorldBox();
             if (changes != changesBefore) {

@@ -23,15 +23,18 @@ void collide(const ObjectList& s, const Vector* oldPositions) {
             if (s[j]->getSolidness() == INTANGIBLE || !boxesIntersect(box, s[j]->getWorldBox())) {
                 continue;
             }
+            // The side hit and the positions before the move, which the events carry since.
+            const Vector normal = contactNormal(box, s[i]->getPosition() - oldPositions[i], s[j]->getWorldBox(),
+                                                s[j]->getPosition() - oldPositions[j]);
             if (s[i]->getSolidness() == SOLID && s[j]->getSolidness() == SOLID) {
                 s[i]->setPosition(oldPositions[i]);
                 s[j]->setPosition(oldPositions[j]);
                 s[i]->setVelocity(Vector::ZERO);
                 s[j]->setVelocity(Vector::ZERO);
             }
-            const EventCollision first(s[i], s[j]);
+            const EventCollision first(s[i], s[j], oldPositions[i], normal);
             s[i]->eventHandler(&first);
-            const EventCollision second(s[j], s[i]);
+            const EventCollision second(s[j], s[i], oldPositions[j], Vector::ZERO - normal);
             s[j]->eventHandler(&second);
             box = s[i]->getWorldBox();
         }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include <SFML/Graphics/Color.hpp>
 
 #include <mx/Animation.h>
 #include <mx/Box.h>
@@ -73,6 +76,17 @@ public:
     /// Attaches a sprite (null detaches), restarts the animation and sizes the box to it.
     void setSprite(const Sprite* sprite);
 
+    /// Draws it in this colour, whatever its sprite's: one sprite, objects of many colours.
+    void setColor(sf::Color c) { color = c; }
+    /// The colour it is drawn in: the one set, else its sprite's, else white.
+    [[nodiscard]] sf::Color getColor() const;
+
+    /// Keeps it getting step events, and its animation running, while the world is paused
+    /// (WorldManager::setPaused): for what moves on a pause screen. Off at first.
+    void setStepWhilePaused(bool step) { stepWhilePaused = step; }
+    /// Whether it gets step events, and animates, while the world is paused.
+    [[nodiscard]] bool isStepWhilePaused() const { return stepWhilePaused; }
+
     /// The object's extent in world cells: its box's size centred on its position.
     [[nodiscard]] Box getWorldBox() const;
 
@@ -101,6 +115,8 @@ private:
     Solidness solidness = SOLID;
     Animation animation;
     Box box{-0.5f, 0.5f, -0.5f, 0.5f};
+    std::optional<sf::Color> color; ///< set by the game; else the sprite's
+    bool stepWhilePaused = false;
     std::int32_t collisionSlot = -1; ///< place in the running collision pass, or -1
 };
 

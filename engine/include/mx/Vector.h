@@ -54,4 +54,17 @@ inline constexpr Vector Vector::UP{0.0f, -1.0f};
 inline constexpr Vector Vector::RIGHT{1.0f, 0.0f};
 inline constexpr Vector Vector::DOWN{0.0f, 1.0f};
 
+/// A velocity bounced off a surface whose outward direction is normal (an
+/// EventCollision's, say): the part heading into the surface is reversed. A velocity
+/// already heading away from it, or a ZERO normal, comes back unchanged, so a ball that
+/// touches two bricks in one update bounces once.
+[[nodiscard]] constexpr Vector reflect(Vector velocity, Vector normal) {
+    const float into = velocity.x * normal.x + velocity.y * normal.y;
+    const float squared = normal.x * normal.x + normal.y * normal.y;
+    if (!(into < 0.0f) || squared == 0.0f) {
+        return velocity;
+    }
+    return velocity - normal * (2.0f * into / squared);
+}
+
 } // namespace mx

@@ -1,8 +1,7 @@
 #pragma once
 
 #include <string>
-
-#include <SFML/Graphics/Color.hpp>
+#include <string_view>
 
 #include <mx/Object.h>
 
@@ -37,7 +36,19 @@ public:
     /// Returns 0, or -1 when the display has not started.
     int draw() override;
 
-    /// Stores the place and puts the object there, from the current view's size.
+    /// Stores the place and puts the object there, from the current view's size W × H
+    /// (80 × 24 unless the game changes the view). The text is centred on a column and
+    /// stands on a whole row; with a border, the dash lines take the rows above and below.
+    ///
+    /// | place    | centre column (80 wide)   | row with border (dashes) | row without |
+    /// |----------|---------------------------|--------------------------|-------------|
+    /// | TOP_*    | LEFT W/6 = 13⅓            | 1 (0 and 2)              | 0           |
+    /// | CENTER_* | CENTER W/2 = 40           | H/2 = 12 (11 and 13)     | 12          |
+    /// | BOTTOM_* | RIGHT 5W/6 = 66⅔          | H − 2 = 22 (21 and 23)   | H − 1 = 23  |
+    ///
+    /// A text of n characters (bars included) starts at the centre column − n/2, fractions
+    /// of a cell kept: "|Score 40|" at TOP_LEFT covers columns 8⅓ to 18⅓ of row 1. Only the
+    /// border at the time of the call counts. A value outside the nine puts it at (0, 0).
     void setLocation(ViewObjectLocation location);
     /// Its place on the screen (TOP_CENTER at first).
     [[nodiscard]] ViewObjectLocation getLocation() const { return location; }
@@ -58,20 +69,19 @@ public:
     void setBorder(bool b) { border = b; }
     /// Whether the text is framed by bars and dash lines (true at first).
     [[nodiscard]] bool isBorder() const { return border; }
-    /// Colours all its characters.
-    void setColor(sf::Color c) { color = c; }
-    /// The colour of its characters (white at first).
-    [[nodiscard]] sf::Color getColor() const { return color; }
-
     /// The text the object shows: the label, the value when shown, bars when bordered.
     [[nodiscard]] std::string getText() const;
+
+    /// The first view object of the world (in the world's order) whose label is exactly
+    /// label, or null: how a game reads back a value it changes through view events,
+    /// ViewObject::find("Lives")->getValue().
+    [[nodiscard]] static ViewObject* find(std::string_view label);
 
 private:
     std::string viewString;
     int value = 0;
     bool drawValue = true;
     bool border = true;
-    sf::Color color = sf::Color::White;
     ViewObjectLocation location = TOP_CENTER;
 };
 

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <array>
+#include <cassert>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
+#include <typeinfo>
 #include <vector>
 
 #include <mx/Box.h>
@@ -30,14 +35,47 @@ public:
     /// Every object whose type string equals type exactly, in list order.
     [[nodiscard]] ObjectList objectsOfType(std::string type) const;
 
-    /// Queues an object for destruction after the current update.
+    /// Queues an object for destruction after the current update. Safe anywhere, event
+    /// handlers included: the object lives on until the frame's deletion phase.
     void markForDelete(Object* object) { deletions.insert(object); }
+
+    /// Queues every object whose type string is T::TYPE for destruction, as markForDelete
+    /// does (so also during an event pass), and returns how many. Objects of classes derived
+    /// from T that keep T's type go too. A class without a TYPE does not compile; in a debug
+    /// build an assertion stops the program, after an ERROR line in the log, when objects
+    /// of another class carry T::TYPE, or objects of T itself carry another type.
+    template <class T>
+    int markAllForDelete() {
+        checkTypeOf<T>("markAllForDelete");
+        const std::array<std::string_view, 1> types{T::TYPE};
+        return markByType(types, true);
+    }
+
+    /// Queues every object for destruction except those whose type string is the TYPE of
+    /// one of the Kept classes (a new round: markAllForDeleteExcept<Game, Wall>()), and
+    /// returns how many. Checked as markAllForDelete checks.
+    template <class... Kept>
+    int markAllForDeleteExcept() {
+        (checkTypeOf<Kept>("markAllForDeleteExcept"), ...);
+        const std::array<std::string_view, sizeof...(Kept)> kept{std::string_view(Kept::TYPE)...};
+        return markByType(kept, false);
+    }
 
     /// Destroys every queued object, including those queued while this runs.
     void deleteMarked();
 
-    /// One world step: move, collide, follow, tell who left the world.
+    /// One world step: move, collide, follow, tell who left the world. Does nothing while
+    /// the world is paused.
     void update();
+
+    /// Pauses the world, or lets it go on: while paused, nothing moves or collides, no
+    /// object leaves the world, animations stand still and only the objects that ask for
+    /// it (Object::setStepWhilePaused) get step events. Input, drawing, view objects and
+    /// every other event go on, so a key can resume it. Not paused at first, nor after a
+    /// shut-down.
+    void setPaused(bool pause) { paused = pause; }
+    /// Whether the world is paused.
+    [[nodiscard]] bool isPaused() const { return paused; }
 
     /// The world's extent: an object that leaves it gets an EventOut. The grid's size
     /// (0, 80, 0, 24) at first.
@@ -68,6 +106,20 @@ private:
     int startUpImpl() override;
     void shutDownImpl() override;
 
+    /// Marks every object whose type is among types (matching), or among none of them.
+    int markByType(std::span<const std::string_view> types, bool matching);
+    /// Whether the objects carrying type are all of the class isA tests, and every object
+    /// of exactly the class cls carries type; logs an ERROR line when not.
+    [[nodiscard]] bool typeAgrees(const char* operation, std::string_view type, const std::type_info& cls,
+                                  bool (*isA)(const Object*)) const;
+    template <class T>
+    void checkTypeOf(const char* operation) const {
+        [[maybe_unused]] const bool agrees = typeAgrees(operation, T::TYPE, typeid(T), [](const Object* o) {
+            return dynamic_cast<const T*>(o) != nullptr;
+        });
+        assert(agrees && "a type string and its class disagree: see the log");
+    }
+
     void collide();
     void indexForCollisions();
     /// An object of the running collision pass changed its box or solidness.
@@ -78,6 +130,7 @@ private:
     Box boundary;
     Box view;
     Object* viewFollowing = nullptr;
+    bool paused = false;
 
     // Scratch of the update, kept between frames so that an update allocates nothing.
     std::vector<Object*> moving;       ///< the objects taking part, in list order

@@ -1,0 +1,330 @@
+// Bricks: a small Breakout on the Moltrix engine. Move the paddle with the arrow keys (or
+// A and D) or the mouse, keep the ball in play and clear the six rows of bricks; each
+// cleared wall brings the next level, faster. P pauses, SPACE starts a new game after the
+// last ball is lost, Q quits.
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include <mx/DisplayManager.h>
+#include <mx/EventCollision.h>
+#include <mx/EventKeyboard.h>
+#include <mx/EventMouse.h>
+#include <mx/EventOut.h>
+#include <mx/EventStep.h>
+#include <mx/EventView.h>
+#include <mx/GameManager.h>
+#include <mx/InputManager.h>
+#include <mx/LogManager.h>
+#include <mx/ResourceManager.h>
+#include <mx/ViewObject.h>
+#include <mx/WorldManager.h>
+
+namespace {
+
+constexpr const char* SCORE = "Score";
+constexpr const char* LEVEL = "Level";
+constexpr const char* LIVES = "Lives";
+
+/// The walls: left, right and top, around the 80 x 24 screen below the row of values.
+class Wall : public mx::Object {
+public:
+    static constexpr const char* TYPE = "Wall";
+
+    explicit Wall(mx::Box area) {
+        setType(TYPE);
+        setPosition(mx::Vector((area.left + area.right) / 2, (area.top + area.bottom) / 2));
+        setBox(mx::Box::centredOn(mx::Vector::ZERO, area.getWidth(), area.getHeight()));
+    }
+
+    int draw() override {
+        const mx::Box area = getWorldBox();
+        const std::string row(static_cast<std::size_t>(area.getWidth()), '#');
+        for (float y = area.top; y < area.bottom; ++y) {
+            mx::DisplayManager::getInstance().drawString(mx::Vector(area.left, y), row, mx::LEFT_JUSTIFIED, mx::BLUE);
+        }
+        return 0;
+    }
+};
+
+/// The paddle: walks on held keys, or towards the mouse's column. Solid, as the walls
+/// are, so a wall stops it.
+class Paddle : public mx::Object {
+public:
+    static constexpr const char* TYPE = "Paddle";
+
+    Paddle() {
+        setType(TYPE);
+        setSprite(mx::ResourceManager::getInstance().getSprite("paddle"));
+        setPosition(mx::Vector(40.5f, 22.5f));
+    }
+
+    int eventHandler(const mx::Event* event) override {
+        if (event->getType() == mx::EventStep::TYPE) {
+            steer();
+            return 1;
+        }
+        if (event->getType() == mx::EventMouse::TYPE) {
+            // The centre of the pointer's cell: the paddle stays on whole cells.
+            mouseColumn = std::floor(static_cast<const mx::EventMouse*>(event)->getMousePosition().x) + 0.5f;
+            return 1;
+        }
+        return 0;
+    }
+
+private:
+    void steer() {
+        const mx::InputManager& input = mx::InputManager::getInstance();
+        float dx = 0.0f;
+        dx -= input.isKeyHeld(mx::Keyboard::LEFT) || input.isKeyHeld(mx::Keyboard::A) ? 1.0f : 0.0f;
+        dx += input.isKeyHeld(mx::Keyboard::RIGHT) || input.isKeyHeld(mx::Keyboard::D) ? 1.0f : 0.0f;
+        if (dx != 0.0f) {
+            mouseColumn.reset(); // the keys have it, until the mouse moves again
+        } else if (mouseColumn) {
+            dx = std::clamp(*mouseColumn - getPosition().x, -1.0f, 1.0f);
+        }
+        setVelocity(mx::Vector(dx, 0.0f));
+    }
+
+    std::optional<float> mouseColumn;
+};
+
+/// The ball bounces off whatever it hits, and leaves through the bottom when missed.
+class Ball : public mx::Object {
+public:
+    static constexpr const char* TYPE = "Ball";
+
+    explicit Ball(int level) {
+        setType(TYPE);
+        setSolidness(mx::PERMEABLE);
+        setPosition(mx::Vector(40.5f, 20.5f));
+        setVelocity(mx::Vector(0.4f, -0.3f) * (1.0f + 0.15f * static_cast<float>(level - 1)));
+    }
+
+    int eventHandler(const mx::Event* event) override {
+        if (event->getType() == mx::EventCollision::TYPE) {
+            bounce(*static_cast<const mx::EventCollision*>(event));
+            return 1;
+        }
+        if (event->getType() == mx::EventOut::TYPE) {
+            mx::WorldManager& world = mx::WorldManager::getInstance();
+            world.markForDelete(this);
+            const mx::EventView lost(LIVES, -1, true);
+            world.onEvent(&lost);
+            return 1;
+        }
+        return 0;
+    }
+
+    int draw() override { return mx::DisplayManager::getInstance().drawChCentred(getPosition(), 'o', mx::WHITE); }
+
+private:
+    void bounce(const mx::EventCollision& hit) {
+        setPosition(hit.positionBefore); // back out of what it hit
+        mx::Vector velocity = mx::reflect(getVelocity(), hit.normal);
+        if (hit.obj2->getType() == Paddle::TYPE && hit.normal == mx::Vector::UP) {
+            // Where it lands on the paddle steers it: the farther out, the more sideways.
+            const float offset = getPosition().x - hit.obj2->getPosition().x;
+            velocity.x = std::clamp(velocity.x + offset * 0.1f, -0.75f, 0.75f);
+        }
+        setVelocity(velocity);
+    }
+};
+
+/// One sprite for every brick; each row has a colour of its own.
+class Brick : public mx::Object {
+public:
+    static constexpr const char* TYPE = "Brick";
+
+    Brick(mx::Vector at, sf::Color color) {
+        setType(TYPE);
+        setSprite(mx::ResourceManager::getInstance().getSprite("brick"));
+        setColor(color);
+        setSolidness(mx::PERMEABLE);
+        setPosition(at);
+    }
+
+    int eventHandler(const mx::Event* event) override {
+        // Only the ball breaks it: a new wall may overlap the old one for a frame.
+        if (event->getType() != mx::EventCollision::TYPE ||
+            static_cast<const mx::EventCollision*>(event)->obj2->getType() != Ball::TYPE) {
+            return 0;
+        }
+        mx::WorldManager& world = mx::WorldManager::getInstance();
+        world.markForDelete(this);
+        const mx::EventView points(SCORE, 10, true);
+        world.onEvent(&points);
+        return 1;
+    }
+};
+
+/// The game-over box, animated; its sprite's see-through corners show the bricks behind.
+/// A plain object: a new game clears it with everything else.
+void showGameOver() {
+    auto* box = new mx::Object;
+    box->setSprite(mx::ResourceManager::getInstance().getSprite("gameover"));
+    box->setSolidness(mx::INTANGIBLE);
+    box->setAltitude(4);
+    box->setPosition(mx::Vector(40.0f, 12.5f));
+}
+
+/// Shown while the game is paused; blinks, as it keeps getting steps then.
+class PauseSign : public mx::ViewObject {
+public:
+    static constexpr const char* TYPE = "PauseSign";
+
+    PauseSign() {
+        setType(TYPE);
+        setViewString("PAUSED - P to go on");
+        setDrawValue(false);
+        setLocation(mx::CENTER_CENTER);
+        setStepWhilePaused(true);
+    }
+
+    int eventHandler(const mx::Event* event) override {
+        if (event->getType() == mx::EventStep::TYPE) {
+            setColor(++steps / 15 % 2 == 0 ? mx::WHITE : mx::YELLOW);
+            return 1;
+        }
+        return ViewObject::eventHandler(event);
+    }
+
+private:
+    int steps = 0;
+};
+
+/// A labelled value in the top row, changed by view events.
+void showValue(const char* label, mx::ViewObjectLocation where) {
+    auto* view = new mx::ViewObject;
+    view->setViewString(label);
+    view->setBorder(false);
+    view->setLocation(where);
+}
+
+/// Sets the value of the views labelled label.
+void setValue(const char* label, int value) {
+    const mx::EventView set(label, value, false);
+    mx::WorldManager::getInstance().onEvent(&set);
+}
+
+/// The rules: levels, lives, pause, a new game, quitting.
+class Game : public mx::Object {
+public:
+    static constexpr const char* TYPE = "Game";
+
+    Game() {
+        setType(TYPE);
+        setSolidness(mx::INTANGIBLE);
+        new Wall(mx::Box(0, 1, 1, 24));
+        new Wall(mx::Box(79, 80, 1, 24));
+        new Wall(mx::Box(1, 79, 1, 2));
+        new Paddle;
+        showValue(SCORE, mx::TOP_LEFT);
+        showValue(LEVEL, mx::TOP_CENTER);
+        showValue(LIVES, mx::TOP_RIGHT);
+        newGame();
+    }
+
+    int eventHandler(const mx::Event* event) override {
+        if (event->getType() == mx::EventStep::TYPE) {
+            step();
+            return 1;
+        }
+        if (event->getType() != mx::EventKeyboard::TYPE) {
+            return 0;
+        }
+        const auto* key = static_cast<const mx::EventKeyboard*>(event);
+        if (key->getKeyboardAction() != mx::KEY_PRESSED) {
+            return 0;
+        }
+        if (key->getKey() == mx::Keyboard::P) {
+            togglePause();
+        } else if (key->getKey() == mx::Keyboard::SPACE && over) {
+            newGame();
+        } else if (key->getKey() == mx::Keyboard::Q) {
+            mx::GameManager::getInstance().setGameOver(true);
+        }
+        return 1;
+    }
+
+private:
+    /// A new game: everything but the rules, the walls, the paddle and the values goes.
+    void newGame() {
+        mx::WorldManager& world = mx::WorldManager::getInstance();
+        world.setPaused(false);
+        world.markAllForDeleteExcept<Game, Wall, Paddle, mx::ViewObject>();
+        setValue(SCORE, 0);
+        setValue(LEVEL, 1);
+        setValue(LIVES, 3);
+        over = false;
+        buildWall();
+    }
+
+    void buildWall() {
+        const sf::Color rows[] = {mx::RED, mx::MAGENTA, mx::YELLOW, mx::GREEN, mx::CYAN, mx::BLUE};
+        for (int row = 0; row < 6; ++row) {
+            for (int column = 0; column < 13; ++column) {
+                new Brick(mx::Vector(4.0f + 6.0f * static_cast<float>(column), 3.5f + static_cast<float>(row)), rows[row]);
+            }
+        }
+    }
+
+    /// Serves a ball when none is in play; when no brick is left, takes the ball away and
+    /// then builds the next level's wall.
+    void step() {
+        mx::WorldManager& world = mx::WorldManager::getInstance();
+        if (over) {
+            return;
+        }
+        const bool ballInPlay = !world.objectsOfType(Ball::TYPE).isEmpty();
+        if (world.objectsOfType(Brick::TYPE).isEmpty()) {
+            if (ballInPlay) {
+                world.markAllForDelete<Ball>(); // gone after this frame; then the new wall
+            } else {
+                setValue(LEVEL, mx::ViewObject::find(LEVEL)->getValue() + 1);
+                buildWall();
+            }
+        } else if (!ballInPlay) {
+            if (mx::ViewObject::find(LIVES)->getValue() > 0) {
+                new Ball(mx::ViewObject::find(LEVEL)->getValue());
+            } else {
+                over = true;
+                showGameOver();
+            }
+        }
+    }
+
+    void togglePause() {
+        mx::WorldManager& world = mx::WorldManager::getInstance();
+        world.setPaused(!world.isPaused());
+        if (world.isPaused()) {
+            new PauseSign;
+        } else {
+            world.markAllForDelete<PauseSign>();
+        }
+    }
+
+    bool over = false;
+};
+
+} // namespace
+
+int main() {
+    // The engine is the game's: its window title, its log, and where its data lies (the
+    // working folder when it is found nowhere).
+    mx::DisplayManager::getInstance().setWindowTitle("Bricks");
+    mx::LogManager::getInstance().setLogFile("bricks.log");
+    mx::ResourceManager& resources = mx::ResourceManager::getInstance();
+    resources.setDataFolder(mx::ResourceManager::findDataFolder("sprites/brick.txt", "bricks").value_or(""));
+    mx::GameManager& engine = mx::GameManager::getInstance();
+    if (engine.startUp() != 0) {
+        return 1; // the log says why
+    }
+    for (const char* name : {"brick", "paddle", "gameover"}) {
+        (void)resources.loadSprite(std::string("sprites/") + name + ".txt", name);
+    }
+    new Game;
+    engine.run();
+    engine.shutDown();
+    return 0;
+}
