@@ -42,7 +42,7 @@ TEST(Managers, StartOnceAndStopThoseStartedInReverseWhenOneFails) {
     test::ScratchDir dir;
     std::filesystem::create_directory("Moltrix.log"); // cannot be opened as a file
     std::ofstream("state") << "a file, where the user's state folder should be\n";
-    ::setenv("XDG_STATE_HOME", (dir.getPath() / "state").c_str(), 1);
+    test::setUserStateFolder(dir.getPath() / "state");
     CaptureStdout();
     EXPECT_EQ(GameManager::getInstance().startUp(), -1);
     LogManager::getInstance().writeLog("Failed to start engine");
@@ -55,7 +55,7 @@ TEST(Managers, StartOnceAndStopThoseStartedInReverseWhenOneFails) {
 TEST(Log, GoesToTheUsersStateFolderWhenTheWorkingFolderCannotTakeItAndSaysWhere) {
     test::ScratchDir dir;
     std::filesystem::create_directory("Coins.log");
-    ::setenv("XDG_STATE_HOME", (dir.getPath() / "state").c_str(), 1);
+    test::setUserStateFolder(dir.getPath() / "state");
     LogManager& log = LogManager::getInstance();
     log.setLogFile("Coins.log");
     CaptureStdout();
@@ -63,7 +63,7 @@ TEST(Log, GoesToTheUsersStateFolderWhenTheWorkingFolderCannotTakeItAndSaysWhere)
     log.writeLog("a line");
     log.shutDown();
     log.setLogFile(LogManager::LOG_FILE);
-    const std::filesystem::path moved = dir.getPath() / "state/coins/Coins.log";
+    const std::filesystem::path moved = dir.getPath() / "state" / "coins" / "Coins.log";
     EXPECT_EQ(test::countLines(GetCapturedStdout(), "INFO: LogManager::startUp(): Cannot write 'Coins.log' in the working "
                                                      "folder: logging to '" + moved.string() + "'"), 1);
     EXPECT_EQ(test::countLines(test::readFile(moved), "a line"), 1);
