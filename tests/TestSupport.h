@@ -66,9 +66,10 @@ private:
     std::filesystem::path previous, path;
 };
 
+/// A text file's content, its lines ending in '\n' (Windows' "\r\n" read as such).
 inline std::string readFile(const std::filesystem::path& file) {
     std::ostringstream content;
-    content << std::ifstream(file, std::ios::binary).rdbuf();
+    content << std::ifstream(file).rdbuf();
     return content.str();
 }
 

@@ -87,15 +87,28 @@ TEST(Log, LinesPrefixesLevelsAndBadFormats) {
     CaptureStdout();
     EXPECT_EQ(log.writeLog(2, "Frame profile: %d", 5), 0); // above the verbosity: nothing
     EXPECT_EQ(log.writeLog("plain %s %i", "text", 42), 14);
+    out = GetCapturedStdout();
+    EXPECT_EQ(out, "plain text 42\n");
+    EXPECT_EQ(test::readFile("Moltrix.log"), out); // emptied at start, and on disk at once
+    log.shutDown();
+    log.setShowTime(true);
+    log.setShowStepCount(true);
+}
+
+TEST(Log, AFormatThatCannotBeAppliedGivesOneErrorLine) {
+#ifdef _WIN32
+    GTEST_SKIP() << "mingw-w64's printf applies any format this test could give: a width past INT_MAX wraps";
+#endif
+    LogManager& log = LogManager::getInstance();
+    log.setShowTime(false);
+    log.setShowStepCount(false);
+    CaptureStdout();
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat"
 #pragma GCC diagnostic ignored "-Wformat-overflow"
     EXPECT_EQ(log.writeLog("%2147483648d", 1), -1); // a width beyond INT_MAX cannot be applied
 #pragma GCC diagnostic pop
-    out = GetCapturedStdout();
-    EXPECT_EQ(out, "plain text 42\nERROR: LogManager::writeLog(): failed to format string: '%2147483648d'\n");
-    EXPECT_EQ(test::readFile("Moltrix.log"), out); // emptied at start, and on disk at once
-    log.shutDown();
+    EXPECT_EQ(test::countLines(GetCapturedStdout(), "ERROR: LogManager::writeLog(): failed to format string: '%2147483648d'"), 1);
     log.setShowTime(true);
     log.setShowStepCount(true);
 }
