@@ -113,7 +113,7 @@ def mouse_to(title, px, py):
 
 
 def start(command, folder, locked=False):
-    out = open(os.path.join(tempfile.gettempdir(), f"wine-e2e-{os.getpid()}-{time.monotonic_ns()}.txt"), "w+")
+    out = tempfile.TemporaryFile("w+")
     if locked and os.geteuid() == 0:  # root writes anywhere: without these capabilities it cannot
         command = ["setpriv", "--bounding-set=-dac_override,-dac_read_search", *command]
     program = subprocess.Popen(command, cwd=folder, stdout=out, stderr=subprocess.STDOUT)
