@@ -168,7 +168,8 @@ def play(folder, titles):
     title = wait_for(program, 60, lambda s: is_title(s, titles))
     if not title:
         last = screenshot()
-        detail = f"cells that differ: {differing_cells(last, titles[0])[:20]}" if last and last.width == 1024 else "no window"
+        nearest = min((differing_cells(last, t) for t in titles), key=len) if last and last.width == 1024 else None
+        detail = f"cells that differ: {nearest[:20]}" if nearest is not None else "no window"
         check(False, "the title under Wine is the Linux title, cell for cell", detail)
         finish(program, 1)
         return
