@@ -1,8 +1,10 @@
 # The two commands of the README. Both build and run inside an environment that
 # has SFML 3 (natively, or a Debian sid root made on first use: scripts/sfml-env).
 # The last test steps run on the host: they build games of their own, outside the
-# repository, through scripts/sfml-env: one with the engine as a subdirectory, one against
-# the engine installed into a prefix out there, installed and played from another folder.
+# repository, through scripts/sfml-env (one with the engine as a subdirectory, one against
+# the engine installed into a prefix out there, installed and played from another folder),
+# then build for Windows (its sources from ../shared/vendor/windows when there) and test
+# that build under Wine.
 .PHONY: run test docs clean
 
 run:
@@ -12,6 +14,7 @@ test:
 	scripts/sfml-env scripts/test
 	scripts/test-package subdirectory
 	scripts/test-package outside
+	scripts/test-windows
 
 # The engine's API reference: build/docs/html/index.html
 docs:

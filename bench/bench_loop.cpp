@@ -5,8 +5,6 @@
 // idles for 30 s: the process's CPU time over the wall time. Run on a display (scripts/bench).
 //
 //   bench_loop [frames [title seconds]]
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,9 +17,10 @@
 #include <mx/GameManager.h>
 #include <mx/WorldManager.h>
 
-#include "Menu.h"
-#include "Program.h"
 #include "BenchSupport.h"
+#include "Menu.h"
+#include "Platform.h"
+#include "Program.h"
 
 namespace {
 
@@ -48,22 +47,15 @@ private:
     int frames;
 };
 
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 /// Runs the loop until a metronome has counted its frames; returns the share of a core used.
 double runLoop() {
     mx::GameManager& game = mx::GameManager::getInstance();
     game.setGameOver(false);
-    const double cpu = cpuSeconds();
+    const double cpu = mx::platform::processorSeconds();
     const auto start = Clock::now();
     game.run();
     const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    return (cpuSeconds() - cpu) / wall;
+    return (mx::platform::processorSeconds() - cpu) / wall;
 }
 
 } // namespace

@@ -23,11 +23,24 @@
 
 namespace test {
 
-inline std::filesystem::path sourceDir() { return MOLTRIX_SOURCE_DIR; }
+/// The repository, as an absolute path of the platform's own kind (under Wine: on drive Z:).
+inline std::filesystem::path sourceDir() {
+    static const std::filesystem::path dir = std::filesystem::absolute(MOLTRIX_SOURCE_DIR);
+    return dir;
+}
+
+/// Points the user's state folder ($XDG_STATE_HOME, %LOCALAPPDATA% on Windows) at a folder.
+inline void setUserStateFolder(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    ::_wputenv_s(L"LOCALAPPDATA", folder.c_str());
+#else
+    ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
+#endif
+}
 
 /// Where tests leave screenshots; scripts/update-docs copies them to docs/.
 inline std::filesystem::path screenshot(const char* name) {
-    const auto dir = std::filesystem::path(MOLTRIX_BINARY_DIR) / "screenshots";
+    static const auto dir = std::filesystem::absolute(MOLTRIX_BINARY_DIR) / "screenshots";
     std::filesystem::create_directories(dir);
     return dir / name;
 }
@@ -53,9 +66,10 @@ private:
     std::filesystem::path previous, path;
 };
 
+/// A text file's content, its lines ending in '\n' (Windows' "\r\n" read as such).
 inline std::string readFile(const std::filesystem::path& file) {
     std::ostringstream content;
-    content << std::ifstream(file, std::ios::binary).rdbuf();
+    content << std::ifstream(file).rdbuf();
     return content.str();
 }
 
@@ -91,6 +105,8 @@ protected:
     }
 };
 
+#ifndef _WIN32 // tests with a window drive it through X11: on Linux only
+
 /// A WorldTest with a started display (with the repository's font) and input.
 class DisplayTest : public WorldTest {
 protected:
@@ -124,5 +140,7 @@ protected:
     static mx::DisplayManager& display() { return mx::DisplayManager::getInstance(); }
     ScratchDir dir{"mx-font.ttf"};
 };
+
+#endif
 
 } // namespace test

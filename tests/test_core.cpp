@@ -46,7 +46,7 @@ TEST(Managers, StartOnceAndStopThoseStartedInReverseWhenOneFails) {
     test::ScratchDir dir;
     std::filesystem::create_directory("Moltrix.log"); // cannot be opened as a file
     std::ofstream("state") << "a file, where the user's state folder should be\n";
-    ::setenv("XDG_STATE_HOME", (dir.getPath() / "state").c_str(), 1);
+    test::setUserStateFolder(dir.getPath() / "state");
     CaptureStdout();
     EXPECT_EQ(GameManager::getInstance().startUp(), -1);
     LogManager::getInstance().writeLog("Failed to start engine");
@@ -59,7 +59,7 @@ TEST(Managers, StartOnceAndStopThoseStartedInReverseWhenOneFails) {
 TEST(Log, GoesToTheUsersStateFolderWhenTheWorkingFolderCannotTakeItAndSaysWhere) {
     test::ScratchDir dir;
     std::filesystem::create_directory("Coins.log");
-    ::setenv("XDG_STATE_HOME", (dir.getPath() / "state").c_str(), 1);
+    test::setUserStateFolder(dir.getPath() / "state");
     LogManager& log = LogManager::getInstance();
     log.setLogFile("Coins.log");
     CaptureStdout();
@@ -67,13 +67,13 @@ TEST(Log, GoesToTheUsersStateFolderWhenTheWorkingFolderCannotTakeItAndSaysWhere)
     log.writeLog("a line");
     log.shutDown();
     log.setLogFile(LogManager::LOG_FILE);
-    const std::filesystem::path moved = dir.getPath() / "state/coins/Coins.log";
+    const std::filesystem::path moved = dir.getPath() / "state" / "coins" / "Coins.log";
     EXPECT_EQ(test::countLines(GetCapturedStdout(), "INFO: LogManager::startUp(): Cannot write 'Coins.log' in the working "
                                                      "folder: logging to '" + moved.string() + "'"), 1);
     EXPECT_EQ(test::countLines(test::readFile(moved), "a line"), 1);
 }
 
-TEST(Log, LinesPrefixesLevelsAndBadFormats) {
+TEST(Log, LinesPrefixesAndLevels) {
     LogManager& log = LogManager::getInstance();
     CaptureStdout();
     const int length = log.writeLog("abc"); // not started: the console only, and a warning
@@ -91,16 +91,29 @@ TEST(Log, LinesPrefixesLevelsAndBadFormats) {
     ASSERT_EQ(log.startUp(), 0);
     EXPECT_EQ(log.writeLog(2, "Frame profile: %d", 5), 0); // above the verbosity: nothing
     EXPECT_EQ(log.writeLog("plain %s %i", "text", 42), 14);
+    out = GetCapturedStdout();
+    EXPECT_EQ(out, "INFO: LogManager::startUp(): Logging to '" + (dir.getPath() / "Moltrix.log").string() + "'\n"
+                   "plain text 42\n");
+    EXPECT_EQ(test::readFile("Moltrix.log"), out); // emptied at start, and on disk at once
+    log.shutDown();
+    log.setShowTime(true);
+    log.setShowStepCount(true);
+}
+
+TEST(Log, AFormatThatCannotBeAppliedGivesOneErrorLine) {
+#ifdef _WIN32
+    GTEST_SKIP() << "mingw-w64's printf applies any format this test could give: a width past INT_MAX wraps";
+#endif
+    LogManager& log = LogManager::getInstance();
+    log.setShowTime(false);
+    log.setShowStepCount(false);
+    CaptureStdout();
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat"
 #pragma GCC diagnostic ignored "-Wformat-overflow"
     EXPECT_EQ(log.writeLog("%2147483648d", 1), -1); // a width beyond INT_MAX cannot be applied
 #pragma GCC diagnostic pop
-    out = GetCapturedStdout();
-    EXPECT_EQ(out, "INFO: LogManager::startUp(): Logging to '" + (dir.getPath() / "Moltrix.log").string() + "'\n"
-                   "plain text 42\nERROR: LogManager::writeLog(): failed to format string: '%2147483648d'\n");
-    EXPECT_EQ(test::readFile("Moltrix.log"), out); // emptied at start, and on disk at once
-    log.shutDown();
+    EXPECT_EQ(test::countLines(GetCapturedStdout(), "ERROR: LogManager::writeLog(): failed to format string: '%2147483648d'"), 1);
     log.setShowTime(true);
     log.setShowStepCount(true);
 }

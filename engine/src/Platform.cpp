@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <timeapi.h>
 #else
+#include <sys/resource.h>
 #include <time.h>
 
 #include <cerrno>
@@ -78,6 +79,8 @@ void sleepUntil(std::chrono::steady_clock::time_point wake) {
 
 #endif
 
+#ifndef _WIN32
+
 namespace {
 
 /// An environment variable's value, or empty when unset.
@@ -87,6 +90,33 @@ std::string environment(const char* name) {
 }
 
 } // namespace
+
+#endif
+
+#ifdef _WIN32
+
+double processorSeconds() {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+        return 0.0;
+    }
+    // Both in units of 100 ns.
+    const auto ticks = [](const FILETIME& time) {
+        return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+    };
+    return (ticks(kernel) + ticks(user)) / 1e7;
+}
+
+#else
+
+double processorSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+#endif
 
 std::tm localTime() {
     const std::time_t now = std::time(nullptr);
@@ -117,8 +147,9 @@ std::filesystem::path executablePath() {
 }
 
 std::filesystem::path userStateFolder() {
-    const std::string local = environment("LOCALAPPDATA");
-    return local.empty() ? std::filesystem::path() : std::filesystem::path(local);
+    // Read as UTF-16: a user name outside the ANSI code page stays intact.
+    const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
+    return local != nullptr && *local != L'\0' ? std::filesystem::path(local) : std::filesystem::path();
 }
 
 #else

@@ -21,6 +21,9 @@ void endTimerResolution();
 /// platform can (within a few tenths of a millisecond); a time already past returns at once.
 void sleepUntil(std::chrono::steady_clock::time_point wake);
 
+/// The processor time the process has used so far, user and system, in seconds.
+[[nodiscard]] double processorSeconds();
+
 /// The local wall-clock time, at one-second resolution.
 [[nodiscard]] std::tm localTime();
 
