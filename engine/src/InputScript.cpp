@@ -150,7 +150,10 @@ std::optional<std::string> ScriptReader::parseRecord(InputRecord& record) const 
         return "too many fields";
     }
     const std::string_view what = fieldCount > 1 ? fields[1] : "";
-    if (what == "key" && fieldCount == 4) {
+    if (what == "key") {
+        if (fieldCount != 4) {
+            return "expected 'key pressed|released KEY'";
+        }
         const int action = indexOf(KEY_ACTIONS, fields[2]);
         const int key = indexOf(KEY_NAMES, fields[3]);
         if (action < 0) {
@@ -164,8 +167,8 @@ std::optional<std::string> ScriptReader::parseRecord(InputRecord& record) const 
         record.code = static_cast<std::int8_t>(key - 1);
         return std::nullopt;
     }
-    if (what == "mouse" && fieldCount >= 5) {
-        const int action = indexOf(MOUSE_ACTIONS, fields[2]);
+    if (what == "mouse") {
+        const int action = fieldCount > 2 ? indexOf(MOUSE_ACTIONS, fields[2]) : -1;
         const bool move = action == MOVED;
         if (action < 0 || fieldCount != (move ? 5u : 6u)) {
             return "expected 'mouse moved X Y' or 'mouse pressed|released BUTTON X Y'";
