@@ -454,7 +454,7 @@ float centreOf(const sf::Image& shot, sf::Color color, unsigned row) {
 }
 
 #ifdef MOLTRIX_EXAMPLE_COINS
-TEST(Example, CoinsWalksWhileAKeyIsHeldAndStopsFlushAtTheWall) {
+TEST(Example, CoinsPlaysInAWindowWithRealKeys) { // its rules: examples/coins/coins_test.cpp, without a window
     test::ScratchDir dir;
     Program coins(dir.getPath(), MOLTRIX_EXAMPLE_COINS);
     const auto at = [](float column) {
@@ -465,16 +465,10 @@ TEST(Example, CoinsWalksWhileAKeyIsHeldAndStopsFlushAtTheWall) {
     const auto moved = waitFor(coins, 5s, [](const sf::Image& i) { return centreOf(i, GREEN, 11) > 14; });
     ASSERT_EQ(run("xdotool keyup Right keydown Left"), 0);
     EXPECT_TRUE(moved);
-    // Walls stop it in the cell next to the wall, flush, for as long as the key is held.
-    const auto stopped = waitFor(coins, 10s, at(1.5f));
-    std::this_thread::sleep_for(500ms);
-    const auto still = screenshot();
+    const auto stopped = waitFor(coins, 10s, at(1.5f)); // at the wall
     ASSERT_EQ(run("xdotool keyup Left"), 0);
-    ASSERT_TRUE(stopped && still);
-    EXPECT_NEAR(centreOf(*still, GREEN, 11), 1.5f, 0.3f);
-    EXPECT_EQ(count(*still, GREEN, 0, 11, 1, 12), 0); // nothing of it in the wall's cell
-    EXPECT_TRUE(still->saveToFile(test::screenshot("coins.png")));
-    EXPECT_GT(count(*still, sf::Color(110, 110, 140), 0, 11, 1, 12), 0); // the wall is drawn there
+    ASSERT_TRUE(stopped);
+    EXPECT_TRUE(stopped->saveToFile(test::screenshot("coins.png")));
     ASSERT_EQ(run("xdotool key q"), 0);
     EXPECT_EQ(coins.exit(5000ms), 0) << coins.text();
     EXPECT_EQ(test::countLines(test::readFile(dir.getPath() / "coins.log"), "ERROR"), 0);
