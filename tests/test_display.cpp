@@ -127,6 +127,29 @@ TEST_F(Display, AtEverySizeTheBatchPaintsWhatARectangleAndATextPerCharacterPaint
     }
 }
 
+TEST_F(Display, AWindowedFrameFillsTheGridCellForCellAsAHeadlessOne) {
+    const auto frame = [] {
+        display().setBackgroundColor(sf::Color(0, 25, 0));
+        display().drawString(Vector(-40, -12), "a row of text", LEFT_JUSTIFIED, WHITE, 'x');
+        for (int i = 0; i < 300; ++i) { // whole and fractional cells, on and off the grid
+            display().drawCh(Vector(-41.3f + 0.29f * static_cast<float>(i), -12.7f + 0.09f * static_cast<float>(i)),
+                             static_cast<char>(33 + i % 90), sf::Color(static_cast<std::uint8_t>(i), 40, 200));
+        }
+        display().swapBuffers();
+        return display().getGrid();
+    };
+    const CellGrid windowed = frame();
+    display().shutDown();
+    display().setHeadless(true);
+    ASSERT_EQ(display().startUp(), 0);
+    const CellGrid headless = frame();
+    display().shutDown();
+    display().setHeadless(false);
+    ASSERT_EQ(display().startUp(), 0);
+    EXPECT_EQ(headless, windowed);
+    EXPECT_NE(windowed, CellGrid(80, 24, sf::Color(0, 25, 0)));
+}
+
 TEST_F(Display, RowsOfCellsBatchIntoOneSegmentAndNeedlessBackgroundsAreLeftOut) {
     const std::string row(80, '&');
     for (int r = 0; r < 24; ++r) display().drawString(Vector(-40, static_cast<float>(r - 12)), row, LEFT_JUSTIFIED, WHITE);
