@@ -53,14 +53,15 @@ std::string legendLine(char key, sf::Color color) {
 
 CellGrid::CellGrid(int width_, int height_, sf::Color background_)
     : width(std::max(0, width_)), height(std::max(0, height_)), background(background_),
-      cells(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), Cell{' ', sf::Color::Transparent, background}) {}
+      chars(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), ' '),
+      colors(chars.size(), sf::Color::Transparent.toInteger()) {}
 
-const Cell& CellGrid::getCell(int column, int row) const {
-    static const Cell blank;
+Cell CellGrid::getCell(int column, int row) const {
     if (column < 0 || column >= width || row < 0 || row >= height) {
-        return blank;
+        return Cell{};
     }
-    return cells[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + static_cast<std::size_t>(column)];
+    const std::size_t i = static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + static_cast<std::size_t>(column);
+    return Cell{chars[i], sf::Color(colors[i]), background};
 }
 
 std::string CellGrid::getRow(int row) const {
@@ -83,7 +84,7 @@ std::string CellGrid::getText(bool withColors) const {
     std::vector<sf::Color> others;
     for (int row = 0; row < height; ++row) {
         for (int column = 0; column < width; ++column) {
-            const Cell& cell = getCell(column, row);
+            const Cell cell = getCell(column, row);
             text += cell.isDrawn() ? colorKey(cell.color, others) : ' ';
         }
         text += '\n';
@@ -99,19 +100,8 @@ std::string CellGrid::getText(bool withColors) const {
 
 void CellGrid::clear(sf::Color background_) {
     background = background_;
-    std::fill(cells.begin(), cells.end(), Cell{' ', sf::Color::Transparent, background});
-}
-
-void CellGrid::put(Vector position, char ch, sf::Color color) {
-    // Written so that NaN, as any position off the grid, puts nothing.
-    const float x = position.x + 0.5f;
-    const float y = position.y + 0.5f;
-    if (!(x >= 0.0f && x < static_cast<float>(width) && y >= 0.0f && y < static_cast<float>(height))) {
-        return;
-    }
-    const auto column = static_cast<std::size_t>(x);
-    const auto row = static_cast<std::size_t>(y);
-    cells[row * static_cast<std::size_t>(width) + column] = Cell{ch, color, background};
+    std::fill(chars.begin(), chars.end(), ' ');
+    std::fill(colors.begin(), colors.end(), sf::Color::Transparent.toInteger());
 }
 
 std::ostream& operator<<(std::ostream& out, const CellGrid& grid) {

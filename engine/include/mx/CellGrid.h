@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -42,7 +43,7 @@ public:
 
     /// The cell at a column and row counted from 0 at the top left; outside the grid, a
     /// blank cell where nothing was drawn.
-    [[nodiscard]] const Cell& getCell(int column, int row) const;
+    [[nodiscard]] Cell getCell(int column, int row) const;
 
     /// One row's characters, width of them; blanks outside the grid. Characters other than
     /// printable ASCII read as '?'.
@@ -62,7 +63,18 @@ public:
     /// Puts a character into the cell nearest to a position given in cells from the grid's
     /// top-left corner (fractions round to the nearest cell, halves upwards); a position off
     /// the grid puts nothing.
-    void put(Vector position, char ch, sf::Color color);
+    void put(Vector position, char ch, sf::Color color) {
+        // Written so that NaN, as any position off the grid, puts nothing. Inline: a frame
+        // puts a few thousand cells.
+        const float x = position.x + 0.5f;
+        const float y = position.y + 0.5f;
+        if (!(x >= 0.0f && x < static_cast<float>(width) && y >= 0.0f && y < static_cast<float>(height))) {
+            return;
+        }
+        const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+        chars[i] = ch;
+        colors[i] = color.toInteger();
+    }
 
     /// Same size and the same cells.
     bool operator==(const CellGrid& other) const = default;
@@ -71,7 +83,9 @@ private:
     int width;
     int height;
     sf::Color background;
-    std::vector<Cell> cells;
+    // Characters and colours apart: a frame puts thousands of cells and clears them all.
+    std::vector<char> chars;
+    std::vector<std::uint32_t> colors; ///< sf::Color::toInteger(); 0 is transparent
 };
 
 /// Writes the grid with its colour layer (CellGrid::getText(true)), so that test frameworks
