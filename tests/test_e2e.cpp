@@ -14,6 +14,7 @@
 #include <optional>
 #include <regex>
 #include <thread>
+#include <tuple>
 
 #include "TestSupport.h"
 
@@ -189,7 +190,10 @@ sf::Image drawnDirectly(const Grid& grid, sf::Vector2i corner, sf::Vector2u size
 bool showsText(const sf::Image& shot, float col, float row, const std::string& text) {
     const Grid grid(shot.getSize());
     const sf::Vector2i corner(grid.at(col, row) + sf::Vector2f(0.5f, 0)), end(grid.at(col + static_cast<float>(text.size()), row + 1));
-    const sf::Image part = drawnDirectly(grid, corner, sf::Vector2u(end - corner), {{col, row, text}});
+    // Drawn once per window size and place: the clock is looked for among 181 texts.
+    static std::map<std::tuple<unsigned, unsigned, float, float, std::string>, sf::Image> drawn;
+    sf::Image& part = drawn[{shot.getSize().x, shot.getSize().y, col, row, text}];
+    if (part.getSize().x == 0) part = drawnDirectly(grid, corner, sf::Vector2u(end - corner), {{col, row, text}});
     for (unsigned y = 0; y < part.getSize().y; ++y) {
         for (unsigned x = 0; x < part.getSize().x; ++x) {
             if (shot.getPixel(sf::Vector2u(corner) + sf::Vector2u(x, y)) != part.getPixel({x, y})) return false;
