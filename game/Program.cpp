@@ -184,7 +184,9 @@ std::uint64_t worldHash() {
 int runProgram(const ProgramOptions& options) {
     mx::DisplayManager::getInstance().setHeadless(options.headless);
     mx::GameManager& game = mx::GameManager::getInstance();
-    game.setRealTime(options.realTime);
+    if (options.realTime) {
+        game.setRealTime(true); // headless, yet at the frame period
+    }
     mx::InputManager& input = mx::InputManager::getInstance();
     mx::LogManager& log = mx::LogManager::getInstance();
     auto seed = static_cast<std::uint32_t>(std::time(nullptr));

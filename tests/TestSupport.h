@@ -17,6 +17,7 @@
 #include <mx/EventStep.h>
 #include <mx/GameManager.h>
 #include <mx/InputManager.h>
+#include <mx/ResourceManager.h>
 #include <mx/Version.h>
 #include <mx/WorldManager.h>
 
@@ -137,6 +138,7 @@ protected:
     void TearDown() override {
         mx::GameManager::getInstance().shutDown();
         mx::DisplayManager::getInstance().setHeadless(false);
+        mx::ResourceManager::getInstance().setDataFolder({}); // the game's set-up points it into dir
     }
     static mx::GameManager& game() { return mx::GameManager::getInstance(); }
     static mx::DisplayManager& display() { return mx::DisplayManager::getInstance(); }

@@ -3,10 +3,13 @@
 #include <random>
 
 #include <mx/LogManager.h>
+#include <mx/ResourceManager.h>
 #include <mx/Sprite.h>
 #include <mx/ViewObject.h>
 #include <mx/testing/TestHooks.h>
 
+#include "Menu.h"
+#include "Program.h"
 #include "TestSupport.h"
 
 using namespace mx;
@@ -213,6 +216,31 @@ TEST_F(Display, ScreenshotOfAnAnimatedSpriteAndTheNinePlaces) {
     }
     TestHooks::drawObjects();
     ASSERT_TRUE(TestHooks::capture().saveToFile(test::screenshot("sprites-and-views.png")));
+}
+
+TEST(Screenshots, TheGameOverAndTheTitleAfterItFromARecordedRound) {
+    test::ScratchDir dir{"mx-font.ttf", "sprites", "sounds"};
+    Menu* menu = setUpGame();
+    ASSERT_NE(menu, nullptr);
+    GameManager& game = GameManager::getInstance();
+    game.setRealTime(false); // the round's frames one after another
+    ASSERT_EQ(InputManager::getInstance().startReplay(test::sourceDir() / "tests/data/full-round.txt"), 0);
+    std::srand(InputManager::getInstance().getReplaySeed());
+    const auto runUntil = [&](auto shown) {
+        while (!shown() && game.runFrames(1) == 1 && !game.getGameOver()) {
+        }
+        return shown();
+    };
+    // Each frame is shown by then: drawn again, it is captured.
+    ASSERT_TRUE(runUntil([&] { return menu->getRestartCountdown() == Menu::GAME_OVER_STEPS; }));
+    TestHooks::drawObjects();
+    ASSERT_TRUE(TestHooks::capture().saveToFile(test::screenshot("gameover.png")));
+    ASSERT_TRUE(runUntil([&] { return menu->isTitleShown(); }));
+    TestHooks::drawObjects();
+    ASSERT_TRUE(TestHooks::capture().saveToFile(test::screenshot("title-after-game.png")));
+    game.shutDown();
+    game.setRealTime(true);
+    ResourceManager::getInstance().setDataFolder({}); // the game's, in a folder now gone
 }
 
 TEST(DisplayFailures, RefusesToDrawBeforeStartUpAndReportsFontProblems) {

@@ -86,9 +86,13 @@ std::uint32_t GameManager::runFrames(std::uint32_t count) {
     return count == 0 ? 0 : loop(count);
 }
 
-std::uint32_t GameManager::loop(std::uint32_t maxFrames) {
+bool GameManager::isRealTime() const {
     // Without a window nothing is shown: frames need not wait for their time.
-    const bool sleep = realTime || !DisplayManager::getInstance().isHeadless();
+    return realTime.value_or(!DisplayManager::getInstance().isHeadless());
+}
+
+std::uint32_t GameManager::loop(std::uint32_t maxFrames) {
+    const bool sleep = isRealTime();
     frameStart = Clock::now();
     std::uint32_t frames = 0;
     while (frames < maxFrames) {

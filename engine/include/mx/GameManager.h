@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include <mx/Manager.h>
@@ -40,10 +41,11 @@ public:
     /// between frames, or run a game for a set number of frames.
     std::uint32_t runFrames(std::uint32_t count);
 
-    /// Whether a headless run keeps real time, sleeping to each period's end as a windowed
-    /// run always does. False at first: headless frames follow one another at once.
-    [[nodiscard]] bool isRealTime() const { return realTime; }
-    /// Makes a headless run keep real time, or not (DisplayManager::setHeadless).
+    /// Whether frames keep real time, each sleeping to its period's end. Unless set, a
+    /// windowed run does and a headless one (DisplayManager::setHeadless) does not: its
+    /// frames follow one another at once.
+    [[nodiscard]] bool isRealTime() const;
+    /// Makes frames keep real time, or run one after another at once, windowed or not.
     void setRealTime(bool on) { realTime = on; }
 
     /// Ends the loop (and so the program) after the current frame.
@@ -94,7 +96,7 @@ private:
     void logFrameProfile();
 
     bool gameOver = false;
-    bool realTime = false;
+    std::optional<bool> realTime; ///< unset: as the display is, windowed or headless
     std::uint8_t frameTime = 33;
     std::uint32_t stepCount = 0;
     Clock::time_point frameStart;
