@@ -1,5 +1,6 @@
 // Full-grid draw + swap at 1024 x 768 and at twice that, 2048 x 1536: the display's batch,
-// the per-character way, and a bare clear + display of the same window.
+// the per-character way, and a bare clear + display of the same window; and at 1024 x 768
+// the draw phase alone beside the part of it the grid of cells takes.
 // Run under a display large enough for the bigger window (scripts/bench runs it on Xvfb).
 #include <filesystem>
 #include <locale>
@@ -45,6 +46,36 @@ void BatchedGrid(benchmark::State& state) {
     }
 }
 
+/// The draw phase alone of the same cells, the batch and the grid filled, the swap left
+/// out of the timing: what a frame's objects cost the display as they draw.
+void DrawPhaseOfTheGrid(benchmark::State& state) {
+    sizeWindow(state);
+    const std::string row(80, '&');
+    for (auto _ : state) {
+        for (int r = 0; r < 24; ++r) {
+            display().drawString(mx::Vector(0, static_cast<float>(r)), row, mx::LEFT_JUSTIFIED, ORANGE);
+        }
+        state.PauseTiming();
+        display().swapBuffers();
+        state.ResumeTiming();
+    }
+}
+
+/// The part of that draw phase the grid of cells takes: the same 1,920 cells put into a
+/// grid, and its clear at the swap.
+void GridFillOfTheDrawPhase(benchmark::State& state) {
+    mx::CellGrid grid(80, 24);
+    for (auto _ : state) {
+        for (int r = 0; r < 24; ++r) {
+            for (int c = 0; c < 80; ++c) {
+                grid.put(mx::Vector(static_cast<float>(c), static_cast<float>(r)), '&', ORANGE);
+            }
+        }
+        grid.clear(display().getBackgroundColor());
+        benchmark::DoNotOptimize(grid);
+    }
+}
+
 /// The same cells drawn one by one at the shown size: a new rectangle and a new text per character.
 void PerCharacterGrid(benchmark::State& state) {
     sizeWindow(state);
@@ -86,6 +117,8 @@ void BareClearAndDisplay(benchmark::State& state) {
 BENCHMARK(BareClearAndDisplay)->Arg(1024)->Arg(2048)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BatchedGrid)->Arg(1024)->Arg(2048)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(PerCharacterGrid)->Arg(1024)->Arg(2048)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(DrawPhaseOfTheGrid)->Arg(1024)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+BENCHMARK(GridFillOfTheDrawPhase)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
 } // namespace
 

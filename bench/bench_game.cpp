@@ -25,11 +25,11 @@ using mx::TestHooks;
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(10, std::atoi(argv[1])) : 600;
     std::filesystem::current_path(MOLTRIX_SOURCE_DIR); // the game's data
-    std::srand(1);
     if (setUpGame() == nullptr) {
         std::fprintf(stderr, "the engine did not start\n");
         return 1;
     }
+    std::srand(1); // once the engine is up: the sound system may draw numbers while it starts
     mx::GameManager& game = mx::GameManager::getInstance();
     mx::WorldManager& world = mx::WorldManager::getInstance();
     for (int i = 0; i < 30; ++i) {

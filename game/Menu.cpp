@@ -37,9 +37,9 @@ Menu::Menu() {
 }
 
 void Menu::centreView() const {
-    mx::WorldManager& world = mx::WorldManager::getInstance();
-    const mx::Box view = world.getView();
-    world.setView(mx::Box::centredOn(screenCentre, view.getWidth(), view.getHeight()));
+    // The grid's own size: a view that followed the hero for a game has drifted from it by
+    // float rounding, and the next game would start from another view.
+    mx::WorldManager::getInstance().setView(mx::Box::centredOn(screenCentre, screenCentre.x * 2.0f, screenCentre.y * 2.0f));
 }
 
 int Menu::eventHandler(const mx::Event* event) {

@@ -17,6 +17,8 @@
 #include <mx/EventStep.h>
 #include <mx/GameManager.h>
 #include <mx/InputManager.h>
+#include <mx/ResourceManager.h>
+#include <mx/Version.h>
 #include <mx/WorldManager.h>
 
 #include "Bird.h"
@@ -142,5 +144,36 @@ protected:
 };
 
 #endif
+
+/// A test of the engine started without a window (its own start-up is the test's), in a
+/// scratch folder with the game's data; no display is needed or used.
+class HeadlessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+#ifndef _WIN32
+        ::unsetenv("DISPLAY"); // proves no window is opened: there is nowhere to open one
+#endif
+        mx::DisplayManager::getInstance().setHeadless(true);
+    }
+    void TearDown() override {
+        mx::GameManager::getInstance().shutDown();
+        mx::DisplayManager::getInstance().setHeadless(false);
+        mx::ResourceManager::getInstance().setDataFolder({}); // the game's set-up points it into dir
+    }
+    static mx::GameManager& game() { return mx::GameManager::getInstance(); }
+    static mx::DisplayManager& display() { return mx::DisplayManager::getInstance(); }
+    static mx::InputManager& input() { return mx::InputManager::getInstance(); }
+    static mx::WorldManager& world() { return mx::WorldManager::getInstance(); }
+    /// An input script: this engine's header, then the lines given.
+    static std::string script(const std::string& body, std::uint32_t seed = 9) {
+        return "moltrix-input 1\nengine " + std::string(mx::engineVersion()) + "\nseed " + std::to_string(seed) + "\n" + body;
+    }
+    /// Replays a script from the next frame on.
+    static void replay(const std::string& text) {
+        std::istringstream in(text);
+        ASSERT_EQ(input().startReplayFromStream(in, "script"), 0);
+    }
+    ScratchDir dir{"sprites", "sounds"};
+};
 
 } // namespace test

@@ -3,10 +3,13 @@
 #include <random>
 
 #include <mx/LogManager.h>
+#include <mx/ResourceManager.h>
 #include <mx/Sprite.h>
 #include <mx/ViewObject.h>
 #include <mx/testing/TestHooks.h>
 
+#include "Menu.h"
+#include "Program.h"
 #include "TestSupport.h"
 
 using namespace mx;
@@ -127,6 +130,29 @@ TEST_F(Display, AtEverySizeTheBatchPaintsWhatARectangleAndATextPerCharacterPaint
     }
 }
 
+TEST_F(Display, AWindowedFrameFillsTheGridCellForCellAsAHeadlessOne) {
+    const auto frame = [] {
+        display().setBackgroundColor(sf::Color(0, 25, 0));
+        display().drawString(Vector(-40, -12), "a row of text", LEFT_JUSTIFIED, WHITE, 'x');
+        for (int i = 0; i < 300; ++i) { // whole and fractional cells, on and off the grid
+            display().drawCh(Vector(-41.3f + 0.29f * static_cast<float>(i), -12.7f + 0.09f * static_cast<float>(i)),
+                             static_cast<char>(33 + i % 90), sf::Color(static_cast<std::uint8_t>(i), 40, 200));
+        }
+        display().swapBuffers();
+        return display().getGrid();
+    };
+    const CellGrid windowed = frame();
+    display().shutDown();
+    display().setHeadless(true);
+    ASSERT_EQ(display().startUp(), 0);
+    const CellGrid headless = frame();
+    display().shutDown();
+    display().setHeadless(false);
+    ASSERT_EQ(display().startUp(), 0);
+    EXPECT_EQ(headless, windowed);
+    EXPECT_NE(windowed, CellGrid(80, 24, sf::Color(0, 25, 0)));
+}
+
 TEST_F(Display, RowsOfCellsBatchIntoOneSegmentAndNeedlessBackgroundsAreLeftOut) {
     const std::string row(80, '&');
     for (int r = 0; r < 24; ++r) display().drawString(Vector(-40, static_cast<float>(r - 12)), row, LEFT_JUSTIFIED, WHITE);
@@ -223,6 +249,31 @@ TEST_F(Display, ScreenshotOfAnAnimatedSpriteAndTheNinePlaces) {
     }
     TestHooks::drawObjects();
     ASSERT_TRUE(TestHooks::capture().saveToFile(test::screenshot("sprites-and-views.png")));
+}
+
+TEST(Screenshots, TheGameOverAndTheTitleAfterItFromARecordedRound) {
+    test::ScratchDir dir{"mx-font.ttf", "sprites", "sounds"};
+    Menu* menu = setUpGame();
+    ASSERT_NE(menu, nullptr);
+    GameManager& game = GameManager::getInstance();
+    game.setRealTime(false); // the round's frames one after another
+    ASSERT_EQ(InputManager::getInstance().startReplay(test::sourceDir() / "tests/data/full-round.txt"), 0);
+    std::srand(InputManager::getInstance().getReplaySeed());
+    const auto runUntil = [&](auto shown) {
+        while (!shown() && game.runFrames(1) == 1 && !game.getGameOver()) {
+        }
+        return shown();
+    };
+    // Each frame is shown by then: drawn again, it is captured.
+    ASSERT_TRUE(runUntil([&] { return menu->getRestartCountdown() == Menu::GAME_OVER_STEPS; }));
+    TestHooks::drawObjects();
+    ASSERT_TRUE(TestHooks::capture().saveToFile(test::screenshot("gameover.png")));
+    ASSERT_TRUE(runUntil([&] { return menu->isTitleShown(); }));
+    TestHooks::drawObjects();
+    ASSERT_TRUE(TestHooks::capture().saveToFile(test::screenshot("title-after-game.png")));
+    game.shutDown();
+    game.setRealTime(true);
+    ResourceManager::getInstance().setDataFolder({}); // the game's, in a folder now gone
 }
 
 TEST(DisplayFailures, RefusesToDrawBeforeStartUpAndReportsFontProblems) {

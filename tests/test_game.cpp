@@ -25,6 +25,29 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 
+TEST(Options, TheCommandLineIsReadOrRefusedWithItsReason) {
+    std::string error;
+    const auto options = parseOptions({"--headless", "--replay", "a b.txt", "--frames", "300", "--record", "c", "--real-time"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_TRUE(options->headless && options->realTime && !options->help);
+    EXPECT_EQ(options->replay, "a b.txt");
+    EXPECT_EQ(options->record, "c");
+    EXPECT_EQ(options->frames, 300u);
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"--fast"}, "unknown option '--fast'"},
+        {{"--replay"}, "--replay needs a value"},
+        {{"--frames", "0"}, "--frames needs a whole number from 1 to 4294967295, not '0'"},
+        {{"--frames", "4294967296"}, "--frames needs a whole number from 1 to 4294967295, not '4294967296'"},
+        {{"--frames", "9x"}, "--frames needs a whole number from 1 to 4294967295, not '9x'"},
+        {{"--real-time", "--frames", "9"}, "--real-time is for --headless runs: a window always keeps real time"},
+        {{"--headless", "--record", "r"}, "--headless needs --replay or --frames: without a window nothing else could end the run"},
+    };
+    for (const auto& [arguments, reason] : refused) {
+        EXPECT_FALSE(parseOptions(arguments, error));
+        EXPECT_EQ(error, reason);
+    }
+}
+
 TEST(ColorFromFloats, ClampsAndTruncates) {
     EXPECT_EQ(colorFromFloats(1.5f, 0.5f, -1.0f), sf::Color(255, 127, 0, 255));
     EXPECT_EQ(colorFromFloats(0.0f, 0.1f, 0.0f), sf::Color(0, 25, 0, 255));
@@ -237,6 +260,38 @@ TEST_F(Game, WholeFramesMatchTheOldStepAndUpdate) {
     EXPECT_GT(oldScore, 20); // nests collected birds
     EXPECT_TRUE(menu->isTitleShown());
     EXPECT_EQ(old.back().size(), 5u); // only the menu is left
+}
+
+/// The game as the program sets it up, without a window; input from scripts.
+class HeadlessGame : public test::HeadlessTest {
+protected:
+    void SetUp() override {
+        HeadlessTest::SetUp();
+        menu = setUpGame();
+        ASSERT_NE(menu, nullptr);
+    }
+    Menu* menu = nullptr;
+};
+
+TEST_F(HeadlessGame, TheViewFollowsTheHeroToTheWorldsCornerAndNothingLiesBeyondItsWalls) {
+    replay(script("0 key released SPACE\n1 mouse moved 20 2\nend 400\n")); // up and left
+    std::srand(input().getReplaySeed());
+    game().run();
+    const CellGrid& grid = display().getGrid();
+    EXPECT_EQ(world().getViewFollowing()->getPosition(), Vector(-100, -50));
+    EXPECT_EQ(grid.getCell(40, 12).ch, Hero::HERO_CHAR) << grid; // at the centre of the screen
+    EXPECT_EQ(grid.getCell(20, 2).ch, Hero::CURSOR_CHAR);
+    // Left of the left wall and above the top one, nothing: the counters and the pointer stay above row 3.
+    for (int row = 3; row < 21; ++row) {
+        for (int column = 0; column < (row < 12 ? 80 : 40); ++column) {
+            ASSERT_FALSE(grid.getCell(column, row).isDrawn()) << column << ", " << row << "\n" << grid;
+        }
+    }
+    int nest = 0; // the magenta nest, five cells inside the corner; birds may fly over it
+    for (int row = 15; row < 19; ++row) {
+        for (int column = 40; column < 50; ++column) nest += grid.getCell(column, row).color == BIRD_COLORS[0];
+    }
+    EXPECT_GE(nest, 30) << grid;
 }
 
 } // namespace

@@ -45,6 +45,7 @@ DisplayManager::DisplayManager()
       laidOutFor(static_cast<unsigned>(windowWidth), static_cast<unsigned>(windowHeight)),
       picture({0, 0}, {windowWidth, windowHeight}),
       shownCell(cellWidth, cellHeight),
+      drawingGrid(horizontalCells, verticalCells), shownGrid(horizontalCells, verticalCells),
       batch(std::make_unique<CharBatch>(sf::Vector2f(static_cast<float>(windowWidth), static_cast<float>(windowHeight)))) {
     setType(TYPE);
 }
@@ -59,7 +60,20 @@ std::size_t DisplayManager::getPendingBackgroundCount() const {
     return batch->getBackgroundCount();
 }
 
+void DisplayManager::setHeadless(bool on) {
+    if (isStarted() && on != headless) {
+        LogManager::getInstance().writeLog("ERROR: DisplayManager::setHeadless(): Cannot change while started");
+        return;
+    }
+    headless = on;
+}
+
 int DisplayManager::startUpImpl() {
+    drawingGrid.clear(backgroundColor);
+    shownGrid.clear(backgroundColor);
+    if (headless) {
+        return 0;
+    }
     LogManager& log = LogManager::getInstance();
     // Without a display the windowing library would abort the whole program.
     if (const std::string problem = platform::displayProblem(); !problem.empty()) {
@@ -287,6 +301,10 @@ const sf::Glyph* DisplayManager::glyphFor(char ch) {
 
 void DisplayManager::drawCell(Vector position, char ch, const sf::Color& color) {
     const Box view = WorldManager::getInstance().getView();
+    drawingGrid.put(Vector(position.x - view.left, position.y - view.top), ch, color);
+    if (headless) {
+        return;
+    }
     const sf::Vector2f pixel = sf::Vector2f(picture.position) +
                                sf::Vector2f(shownCell.x * (position.x - view.left), shownCell.y * (position.y - view.top));
     // The baseline lies one character size below the cell's top, as sf::Text puts it.
@@ -338,6 +356,11 @@ void DisplayManager::swapBuffers() {
             "ERROR: DisplayManager::swapBuffers(): Cannot swap buffers before display manager has been started");
         return;
     }
+    std::swap(drawingGrid, shownGrid);
+    drawingGrid.clear(backgroundColor);
+    if (headless) {
+        return;
+    }
     flushBatch();
     window->display();
     clearWindow();
@@ -349,7 +372,7 @@ void DisplayManager::flushBatch() {
 }
 
 sf::Image DisplayManager::capture() {
-    if (!isStarted()) {
+    if (!window) {
         return {};
     }
     flushBatch();
@@ -361,6 +384,7 @@ sf::Image DisplayManager::capture() {
 
 void DisplayManager::setBackgroundColor(sf::Color color) {
     backgroundColor = color;
+    drawingGrid.clear(color);
     if (window) {
         // Clearing at once also wipes what was drawn so far in this frame.
         batch->clear();

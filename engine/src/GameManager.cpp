@@ -1,5 +1,7 @@
 #include <mx/GameManager.h>
 
+#include <limits>
+
 #include <mx/DisplayManager.h>
 #include <mx/EventStep.h>
 #include <mx/InputManager.h>
@@ -56,6 +58,7 @@ GameManager::GameManager() : frameStart(Clock::now()) {
 }
 
 int GameManager::startUpImpl() {
+    gameOver = false; // a new start is a new run, as after a test's earlier one
     platform::beginTimerResolution();
     Manager* const order[] = {&LogManager::getInstance(), &WorldManager::getInstance(),
                               &DisplayManager::getInstance(), &InputManager::getInstance(),
@@ -91,18 +94,37 @@ void GameManager::shutDownImpl() {
 }
 
 void GameManager::run() {
-    frameStart = Clock::now();
     stepCount = 0;
-    while (true) {
+    (void)loop(std::numeric_limits<std::uint32_t>::max());
+}
+
+std::uint32_t GameManager::runFrames(std::uint32_t count) {
+    return count == 0 ? 0 : loop(count);
+}
+
+bool GameManager::isRealTime() const {
+    // Without a window nothing is shown: frames need not wait for their time.
+    return realTime.value_or(!DisplayManager::getInstance().isHeadless());
+}
+
+std::uint32_t GameManager::loop(std::uint32_t maxFrames) {
+    const bool sleep = isRealTime();
+    frameStart = Clock::now();
+    std::uint32_t frames = 0;
+    while (frames < maxFrames) {
         runFrame();
-        sleepToFrameEnd();
+        if (sleep) {
+            sleepToFrameEnd();
+        }
         logFrameProfile();
         ++stepCount;
+        ++frames;
         if (gameOver) {
             break;
         }
     }
     LogManager::getInstance().writeLog(1, "INFO: GameManager::run(): Game loop exited gracefully");
+    return frames;
 }
 
 void GameManager::runFrame() {

@@ -1,5 +1,6 @@
 #include <mx/InputManager.h>
 
+#include <fstream>
 #include <utility>
 
 #include <SFML/Window/Event.hpp>
@@ -8,8 +9,10 @@
 #include <mx/EventMouse.h>
 #include <mx/GameManager.h>
 #include <mx/LogManager.h>
+#include <mx/Version.h>
 
 #include "Immortal.h"
+#include "InputScript.h"
 
 namespace mx {
 
@@ -62,6 +65,12 @@ InputManager& InputManager::getInstance() {
     return instance.get();
 }
 
+InputManager::InputManager() {
+    setType(TYPE);
+}
+
+InputManager::~InputManager() = default;
+
 int InputManager::startUpImpl() {
     if (!DisplayManager::getInstance().isStarted()) {
         LogManager::getInstance().writeLog("Cannot start input manager until display manager has been started");
@@ -74,6 +83,8 @@ int InputManager::startUpImpl() {
 
 void InputManager::shutDownImpl() {
     forgetHeld();
+    stopRecording();
+    stopReplay();
 }
 
 void InputManager::forgetHeld() {
@@ -150,53 +161,182 @@ bool InputManager::takeFullscreenKey(sf::Keyboard::Key key, bool pressed, bool a
     enterReleaseTaken = altEnter;
     // Keys released from here on may go to the old window, which is gone; Alt still
     // held shows in the modifiers of the events to come.
-    forgetHeld();
+    altHeld = false;
+    if (!replay) {
+        deliver(InputRecord::of(InputRecord::Kind::FORGET_HELD));
+    }
     DisplayManager& display = DisplayManager::getInstance();
     display.setFullscreen(!display.isFullscreen());
     return true;
 }
 
 void InputManager::getInput() {
+    keys.startFrame();
+    buttons.startFrame();
+    if (recorder) {
+        recorder->startFrame();
+    }
+    pollWindow(replay == nullptr);
+    if (replay) {
+        replayFrame();
+    }
+}
+
+void InputManager::pollWindow(bool gameInput) {
     sf::RenderWindow* window = DisplayManager::getInstance().getWindow();
     if (window == nullptr) {
         return;
     }
-    keys.startFrame();
-    buttons.startFrame();
     while (const std::optional<sf::Event> event = window->pollEvent()) {
         if (event->is<sf::Event::Closed>()) {
-            // The window stays open until the engine shuts down.
-            GameManager::getInstance().setGameOver(true);
+            if (gameInput) {
+                deliver(InputRecord::of(InputRecord::Kind::CLOSE));
+            } else {
+                GameManager::getInstance().setGameOver(true);
+                LogManager::getInstance().writeLog("INFO: InputManager::getInput(): Window closed: the replay stops");
+            }
         } else if (event->is<sf::Event::FocusLost>()) {
-            forgetHeld(); // keys let go elsewhere send no release here
+            altHeld = false;
+            if (gameInput) {
+                deliver(InputRecord::of(InputRecord::Kind::FORGET_HELD)); // keys let go elsewhere send no release here
+            }
         } else if (const auto* pressed = event->getIf<sf::Event::KeyPressed>()) {
-            if (!takeFullscreenKey(pressed->code, true, pressed->alt)) {
-                const EventKeyboard key(translateKey(pressed->code), KEY_PRESSED);
-                keys.press(key.getKey());
-                onEvent(&key);
+            if (!takeFullscreenKey(pressed->code, true, pressed->alt) && gameInput) {
+                deliver(InputRecord::key(KEY_PRESSED, translateKey(pressed->code)));
             }
         } else if (const auto* released = event->getIf<sf::Event::KeyReleased>()) {
-            if (!takeFullscreenKey(released->code, false, released->alt)) {
-                const EventKeyboard key(translateKey(released->code), KEY_RELEASED);
-                keys.release(key.getKey());
-                onEvent(&key);
+            if (!takeFullscreenKey(released->code, false, released->alt) && gameInput) {
+                deliver(InputRecord::key(KEY_RELEASED, translateKey(released->code)));
             }
         } else if (event->is<sf::Event::Resized>()) {
             DisplayManager::getInstance().fitToWindow();
+        } else if (!gameInput) {
+            continue; // the replay gives the keys and the mouse
         } else if (const auto* down = event->getIf<sf::Event::MouseButtonPressed>()) {
-            const EventMouse mouse(pixelToCells(down->position), PRESSED, static_cast<int>(down->button));
-            buttons.press(mouse.getMouseButton());
-            onEvent(&mouse);
+            deliver(InputRecord::mouse(PRESSED, static_cast<int>(down->button), pixelToCells(down->position)));
         } else if (const auto* up = event->getIf<sf::Event::MouseButtonReleased>()) {
-            const EventMouse mouse(pixelToCells(up->position), RELEASED, static_cast<int>(up->button));
-            buttons.release(mouse.getMouseButton());
-            onEvent(&mouse);
+            deliver(InputRecord::mouse(RELEASED, static_cast<int>(up->button), pixelToCells(up->position)));
         } else if (const auto* moved = event->getIf<sf::Event::MouseMoved>()) {
-            const EventMouse mouse(pixelToCells(moved->position), MOVED, UNDEFINED_MOUSE_BUTTON);
-            onEvent(&mouse);
+            deliver(InputRecord::mouse(MOVED, UNDEFINED_MOUSE_BUTTON, pixelToCells(moved->position)));
         }
         // Every other kind of window event is ignored.
     }
+}
+
+void InputManager::replayFrame() {
+    const bool wasOver = replay->isOver();
+    // A copy: a handler may stop the replay while its records are handed out.
+    const std::span<const InputRecord> frame = replay->nextFrame();
+    const std::vector<InputRecord> records(frame.begin(), frame.end());
+    for (const InputRecord& record : records) {
+        deliver(record);
+    }
+    if (replay && replay->isOver()) {
+        GameManager::getInstance().setGameOver(true);
+        if (!wasOver) {
+            LogManager::getInstance().writeLog(1, "INFO: InputManager::getInput(): The replay of '%s' ends after %u frames",
+                                               replay->getName().c_str(), static_cast<unsigned>(replay->getFrame()));
+        }
+    }
+}
+
+void InputManager::deliver(const InputRecord& record) {
+    if (recorder && !recorder->add(record)) {
+        LogManager::getInstance().writeLog("WARNING: InputManager::getInput(): The recording '%s' ends here: a file "
+                                           "holds at most %llu events", recorder->getPath().string().c_str(),
+                                           static_cast<unsigned long long>(MAX_INPUT_EVENTS));
+        stopRecording();
+    }
+    switch (record.kind) {
+    case InputRecord::Kind::KEY: {
+        const EventKeyboard key(static_cast<Keyboard::Key>(record.code), static_cast<KeyboardAction>(record.action));
+        if (record.action == KEY_PRESSED) {
+            keys.press(record.code);
+        } else {
+            keys.release(record.code);
+        }
+        onEvent(&key);
+        break;
+    }
+    case InputRecord::Kind::MOUSE: {
+        const EventMouse mouse(record.position, static_cast<MouseAction>(record.action), record.code);
+        if (record.action == PRESSED) {
+            buttons.press(record.code);
+        } else if (record.action == RELEASED) {
+            buttons.release(record.code);
+        }
+        onEvent(&mouse);
+        break;
+    }
+    case InputRecord::Kind::CLOSE:
+        // The window stays open until the engine shuts down.
+        GameManager::getInstance().setGameOver(true);
+        break;
+    case InputRecord::Kind::FORGET_HELD:
+        keys.clear();
+        buttons.clear();
+        break;
+    }
+}
+
+int InputManager::startRecording(const std::filesystem::path& file, std::uint32_t seed) {
+    stopRecording();
+    auto started = std::make_unique<InputRecorder>(file, seed);
+    if (!started->isOpen()) {
+        LogManager::getInstance().writeLog("ERROR: InputManager::startRecording(): Cannot write '%s'", file.string().c_str());
+        return -1;
+    }
+    recorder = std::move(started);
+    return 0;
+}
+
+void InputManager::stopRecording() {
+    if (!recorder) {
+        return;
+    }
+    const std::unique_ptr<InputRecorder> finished = std::move(recorder);
+    if (!finished->finish()) {
+        LogManager::getInstance().writeLog("ERROR: InputManager::stopRecording(): Failed to write '%s'",
+                                           finished->getPath().string().c_str());
+    }
+}
+
+int InputManager::startReplay(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open()) {
+        LogManager::getInstance().writeLog("ERROR: InputManager::startReplay(): Cannot open '%s'", file.string().c_str());
+        return -1;
+    }
+    return startReplayFromStream(in, file.string());
+}
+
+int InputManager::startReplayFromStream(std::istream& in, const std::string& name) {
+    LogManager& log = LogManager::getInstance();
+    InputScript script;
+    if (const auto error = readInputScript(in, script)) {
+        log.writeLog("ERROR: InputManager::startReplay(): Refused '%s', line %llu: %s", name.c_str(),
+                     static_cast<unsigned long long>(error->line),
+                     error->reason.c_str());
+        return -1;
+    }
+    if (script.engineVersion != engineVersion()) {
+        log.writeLog("WARNING: InputManager::startReplay(): '%s' was recorded with engine %s, this is %s: the replay "
+                     "may differ", name.c_str(), script.engineVersion.c_str(), engineVersion());
+    }
+    replay = std::make_unique<InputReplay>(std::move(script), name);
+    return 0;
+}
+
+void InputManager::stopReplay() {
+    replay.reset();
+}
+
+std::uint32_t InputManager::getReplaySeed() const {
+    return replay ? replay->getScript().seed : 0;
+}
+
+std::uint32_t InputManager::getReplayFrameCount() const {
+    return replay ? replay->getScript().frameCount : 0;
 }
 
 } // namespace mx

@@ -1,7 +1,9 @@
 // Coins: a small game on the Moltrix engine. Walk the @ with the arrow keys (or WASD)
 // around a walled room, pick up the spinning coins, throw sparks with SPACE; Q quits.
+// This file is the game; main.cpp runs it, coins_test.cpp tests it without a window.
+#include "coins.h"
+
 #include <cstdlib>
-#include <ctime>
 
 #include <mx/DisplayManager.h>
 #include <mx/EventCollision.h>
@@ -193,23 +195,18 @@ void buildRoom() {
 
 } // namespace
 
-int main() {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-
+void setUpEngine() {
     // The engine is the game's: its window title, its log, and where its data lies.
     mx::DisplayManager::getInstance().setWindowTitle("Coins");
     mx::LogManager::getInstance().setLogFile("coins.log");
-    mx::ResourceManager& resources = mx::ResourceManager::getInstance();
     if (const auto data = mx::ResourceManager::findDataFolder("sprites/coin.txt", "coins")) {
-        resources.setDataFolder(*data);
+        mx::ResourceManager::getInstance().setDataFolder(*data);
     }
+}
 
-    mx::GameManager& game = mx::GameManager::getInstance();
-    if (game.startUp() != 0) {
-        mx::LogManager::getInstance().writeLog("Failed to start engine");
-        return 1;
-    }
+void startCoins() {
     mx::DisplayManager::getInstance().setBackgroundColor(sf::Color(12, 12, 28));
+    mx::ResourceManager& resources = mx::ResourceManager::getInstance();
     (void)resources.loadSprite("sprites/coin.txt", "coin");
     (void)resources.loadSound("sounds/ding.wav", "ding");
 
@@ -222,8 +219,4 @@ int main() {
     score->setViewString(SCORE);
     score->setBorder(false);
     score->setLocation(mx::TOP_LEFT);
-
-    game.run();
-    game.shutDown();
-    return 0;
 }

@@ -14,6 +14,7 @@
 #include <SFML/Graphics/View.hpp>
 #include <SFML/System/FileInputStream.hpp>
 
+#include <mx/CellGrid.h>
 #include <mx/Color.h>
 #include <mx/Manager.h>
 #include <mx/Vector.h>
@@ -42,6 +43,11 @@ enum Justification {
 ///
 /// Cells drawn during a frame are collected and drawn together by swapBuffers, which
 /// gives the same picture as drawing each at once in a small fraction of the time.
+///
+/// Every frame also fills a grid of cells (getGrid): the characters and colours the screen
+/// shows, readable as text. Started headless (setHeadless), the display opens no window and
+/// needs no display server or font: drawing fills the grid alone, and everything else of the
+/// engine runs as usual.
 class DisplayManager : public Manager {
 public:
     static constexpr const char* TYPE = "DisplayManager"; ///< the type of the display manager
@@ -78,6 +84,18 @@ public:
 
     /// Shows the frame drawn so far and clears to the background colour for the next.
     void swapBuffers();
+
+    /// The grid of the frame last shown by swapBuffers: each cell's character and colours,
+    /// the same with or without a window. Blank before the first frame.
+    [[nodiscard]] const CellGrid& getGrid() const { return shownGrid; }
+
+    /// Starts without a window: drawing fills the grid only (getGrid), and no display
+    /// server, window or font is needed. Set it before start-up; while started, a change is
+    /// refused with a log line. A headless game loop runs its frames without sleeping unless
+    /// asked to keep real time (GameManager::setRealTime).
+    void setHeadless(bool on);
+    /// Whether the display starts, or has started, without a window.
+    [[nodiscard]] bool isHeadless() const { return headless; }
 
     /// The window's title; changes an open window's title at once.
     void setWindowTitle(std::string title);
@@ -200,6 +218,9 @@ private:
     sf::View wholeWindow;                ///< clears reach the margins through it
     sf::View pictureOnly;                ///< drawing is clipped to the picture through it
     bool fullscreen = false;
+    bool headless = false;
+    CellGrid drawingGrid;                ///< the cells of the frame being drawn
+    CellGrid shownGrid;                  ///< the cells of the frame last shown
     sf::Vector2u windowedSize;           ///< the window's size before fullscreen
     sf::Vector2i windowedPosition;       ///< and its place
     sf::Color backgroundColor = BLACK;

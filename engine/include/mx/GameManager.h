@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include <mx/Manager.h>
@@ -26,12 +27,26 @@ public:
     static constexpr const char* TYPE = "GameManager"; ///< the type of the game manager
     using Clock = std::chrono::steady_clock;            ///< the frame loop's clock
 
-    /// The one game manager. Its startUp starts the log, world, display, input and
-    /// resource managers, in that order; its shutDown stops them, the world first.
+    /// The one game manager. Its startUp lowers the game-over flag and starts the log,
+    /// world, display, input and resource managers, in that order; its shutDown stops them,
+    /// the world first.
     static GameManager& getInstance();
 
-    /// Runs frames until the game-over flag is seen at the end of a frame.
+    /// Runs frames until the game-over flag is seen at the end of a frame. The step count
+    /// starts again from 0.
     void run();
+
+    /// Runs count frames as run does, continuing the step count, or fewer when the
+    /// game-over flag ends one; returns how many ran. Lets a test or a tool look at the game
+    /// between frames, or run a game for a set number of frames.
+    std::uint32_t runFrames(std::uint32_t count);
+
+    /// Whether frames keep real time, each sleeping to its period's end. Unless set, a
+    /// windowed run does and a headless one (DisplayManager::setHeadless) does not: its
+    /// frames follow one another at once.
+    [[nodiscard]] bool isRealTime() const;
+    /// Makes frames keep real time, or run one after another at once, windowed or not.
+    void setRealTime(bool on) { realTime = on; }
 
     /// Ends the loop (and so the program) after the current frame.
     void setGameOver(bool over = true) { gameOver = over; }
@@ -62,6 +77,9 @@ private:
     /// The draw phase alone: six passes by altitude over the world's objects.
     void drawObjects();
 
+    /// Runs frames until the game-over flag or maxFrames ends the loop; returns how many ran.
+    std::uint32_t loop(std::uint32_t maxFrames);
+
     /// Starts managers in order; when one fails, stops those started before it in
     /// reverse order and returns -1. Returns 0 when all started.
     [[nodiscard]] static int startManagers(std::span<Manager* const> order);
@@ -78,6 +96,7 @@ private:
     void logFrameProfile();
 
     bool gameOver = false;
+    std::optional<bool> realTime; ///< unset: as the display is, windowed or headless
     std::uint8_t frameTime = 33;
     std::uint32_t stepCount = 0;
     Clock::time_point frameStart;
