@@ -18,7 +18,7 @@
 #include <mx/testing/TestHooks.h>
 
 #include "Menu.h"
-#include "Program.h"
+#include "GameSetup.h"
 #include "BenchSupport.h"
 
 using mx::TestHooks;

@@ -20,7 +20,7 @@
 #include "BenchSupport.h"
 #include "Menu.h"
 #include "Platform.h"
-#include "Program.h"
+#include "GameSetup.h"
 
 namespace {
 

@@ -19,7 +19,8 @@
 
 #include "BenchSupport.h"
 #include "Menu.h"
-#include "Program.h"
+#include "GameSetup.h"
+#include "WorldHash.h"
 
 namespace {
 

@@ -110,13 +110,7 @@ void Menu::gameOver() {
 
 void Menu::clearWorld() {
     mx::WorldManager& world = mx::WorldManager::getInstance();
-    int score = -1;
-    const mx::ObjectList counters = world.objectsOfType(ScoreCounter::TYPE);
-    if (!counters.isEmpty()) {
-        if (const auto* counter = dynamic_cast<const mx::ViewObject*>(counters[0])) {
-            score = counter->getValue();
-        }
-    }
+    const int score = ScoreCounter::findValue().value_or(-1);
     world.setViewFollowing(nullptr);
     world.markAllForDeleteExcept<Menu>();
     lastScore = score;

@@ -2,6 +2,7 @@
 
 #include <mx/EventView.h>
 #include <mx/ResourceManager.h>
+#include <mx/WorldManager.h>
 
 #include "NestCounter.h"
 
@@ -33,4 +34,12 @@ int ScoreCounter::eventHandler(const mx::Event* event) {
         ++hootCount;
     }
     return 1;
+}
+
+std::optional<int> ScoreCounter::findValue() {
+    const mx::ObjectList counters = mx::WorldManager::getInstance().objectsOfType(TYPE);
+    if (const auto* counter = counters.isEmpty() ? nullptr : dynamic_cast<const mx::ViewObject*>(counters[0])) {
+        return counter->getValue();
+    }
+    return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <mx/ViewObject.h>
 
 namespace mx {
@@ -16,6 +18,9 @@ public:
 
     /// Takes view events tagged "ScoreEventView": adds (and hoots) or sets. Returns 1 then.
     int eventHandler(const mx::Event* event) override;
+
+    /// The value of the score counter in the world, or nothing when there is none.
+    [[nodiscard]] static std::optional<int> findValue();
 
     /// How many times the hoot was played; for tests and statistics.
     [[nodiscard]] int getHootCount() const { return hootCount; }

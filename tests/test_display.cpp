@@ -9,7 +9,7 @@
 #include <mx/testing/TestHooks.h>
 
 #include "Menu.h"
-#include "Program.h"
+#include "GameSetup.h"
 #include "TestSupport.h"
 
 using namespace mx;

@@ -13,7 +13,9 @@
 #include <mx/EventMouse.h>
 
 #include "FlockStep.h"
-#include "Program.h"
+#include "GameColor.h"
+#include "GameSetup.h"
+#include "Options.h"
 #include "ScoreCounter.h"
 #include "TestSupport.h"
 #include "Timer.h"

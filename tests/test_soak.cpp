@@ -11,7 +11,8 @@
 
 #include "Hero.h"
 #include "Menu.h"
-#include "Program.h"
+#include "GameSetup.h"
+#include "WorldHash.h"
 #include "ScoreCounter.h"
 #include "TestSupport.h"
 
