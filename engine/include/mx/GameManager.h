@@ -6,6 +6,7 @@
 #include <span>
 
 #include <mx/Manager.h>
+#include <mx/Random.h>
 
 namespace mx {
 
@@ -59,6 +60,11 @@ public:
     /// How long each phase of the last frame took.
     [[nodiscard]] const FrameProfile& getProfile() const { return profile; }
 
+    /// The engine's own random numbers, for the game to draw every random choice from.
+    /// Nothing else in the process advances them, so a game seeded alike (setSeed) plays
+    /// alike on every platform.
+    [[nodiscard]] Random& getRandom() { return random; }
+
 private:
     friend class Immortal<GameManager>;
     friend struct TestHooks;
@@ -101,6 +107,7 @@ private:
     std::uint32_t stepCount = 0;
     Clock::time_point frameStart;
     FrameProfile profile;
+    Random random;
 };
 
 } // namespace mx
