@@ -161,6 +161,12 @@ void CollisionGrid::place(std::uint32_t entry, const Box& box, bool present) {
 
 void CollisionGrid::candidates(const Box& box, std::uint32_t after, std::vector<std::uint32_t>& out) const {
     out.clear();
+    if (addCandidates(box, after, out)) {
+        sortUnique(out);
+    }
+}
+
+bool CollisionGrid::addCandidates(const Box& box, std::uint32_t after, std::vector<std::uint32_t>& out) const {
     const Span span = spanOf(box);
     if (span.kind == Span::EVERYWHERE) {
         for (std::size_t e = after + 1; e < spans.size(); ++e) {
@@ -168,10 +174,10 @@ void CollisionGrid::candidates(const Box& box, std::uint32_t after, std::vector<
                 out.push_back(static_cast<std::uint32_t>(e));
             }
         }
-        return;
+        return false;
     }
     if (span.kind == Span::ABSENT) {
-        return;
+        return false;
     }
     for (std::int32_t y = span.y0; y <= span.y1; ++y) {
         for (std::int32_t x = span.x0; x <= span.x1; ++x) {
@@ -191,9 +197,12 @@ void CollisionGrid::candidates(const Box& box, std::uint32_t after, std::vector<
             out.push_back(e);
         }
     }
-    // A box reaching several cells finds some entries more than once.
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return true; // a box reaching several cells finds some entries more than once
+}
+
+void CollisionGrid::sortUnique(std::vector<std::uint32_t>& entries) {
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
 }
 
 } // namespace mx

@@ -28,6 +28,14 @@ public:
     /// `after` that may intersect the box: every one that does, and a few that do not.
     void candidates(const Box& box, std::uint32_t after, std::vector<std::uint32_t>& out) const;
 
+    /// Adds to out the candidates of box as candidates does, in no order and some more than
+    /// once; returns false when what it added is in order, each once. For several searches
+    /// in a row, then sortUnique.
+    bool addCandidates(const Box& box, std::uint32_t after, std::vector<std::uint32_t>& out) const;
+
+    /// Puts entries in increasing order, each once.
+    static void sortUnique(std::vector<std::uint32_t>& entries);
+
 private:
     /// The cells an entry covers, or where it is kept instead.
     struct Span {

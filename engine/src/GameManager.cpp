@@ -13,6 +13,7 @@
 
 #include "Immortal.h"
 #include "Platform.h"
+#include "Seams.h"
 
 namespace mx {
 
@@ -30,9 +31,26 @@ std::int64_t nowMicroseconds() {
 
 constexpr std::int64_t NS_PER_MS = 1000000;
 
-/// The frame's step event: to every object, or while the world is paused to those that
-/// ask for it.
-void sendStep(const WorldManager& world) {
+/// Hands an object to draw to the pass of each altitude in turn: 0 first, and
+/// HIGHEST_ALTITUDE with everything above it. The length is re-read at each step:
+/// drawing may create objects.
+template <class Draw>
+void inAltitudePasses(const ObjectList& objects, Draw draw) {
+    for (int altitude = 0; altitude <= HIGHEST_ALTITUDE; ++altitude) {
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            Object* object = objects[i];
+            const int a = object->getAltitude();
+            if (a == altitude || (altitude == HIGHEST_ALTITUDE && a > HIGHEST_ALTITUDE)) {
+                draw(object);
+            }
+        }
+    }
+}
+
+} // namespace
+
+void GameManager::sendStep(WorldManager& world) {
+    world.runTimers(); // due timers fire just before the step event
     const EventStep step;
     if (!world.isPaused()) {
         world.onEvent(&step);
@@ -40,11 +58,13 @@ void sendStep(const WorldManager& world) {
     }
     const ObjectList snapshot = world.getAllObjects(); // handlers may make objects
     for (Object* object : snapshot) {
-        if (object->isStepWhilePaused()) {
+        if (object->isStepWhilePaused() && !object->isRemoved()) {
             object->eventHandler(&step);
         }
     }
 }
+
+namespace {
 
 } // namespace
 
@@ -148,24 +168,54 @@ void GameManager::runFrame() {
 }
 
 void GameManager::drawObjects() {
-    const WorldManager& world = WorldManager::getInstance();
-    const ObjectList& objects = world.getAllObjects();
+    WorldManager& world = WorldManager::getInstance();
+    const Seams seams = world.getSeams();
+    if (seams.wraps()) {
+        inAltitudePasses(world.getAllObjects(), [&](Object* object) { drawCopies(world, seams, object); });
+        return;
+    }
     const Box view = world.getView();
-    for (int altitude = 0; altitude <= HIGHEST_ALTITUDE; ++altitude) {
-        // The length is re-read at each step: drawing may create objects.
-        for (std::size_t i = 0; i < objects.size(); ++i) {
-            Object* object = objects[i];
-            const int a = object->getAltitude();
-            const bool inPass = a == altitude || (altitude == HIGHEST_ALTITUDE && a > HIGHEST_ALTITUDE);
-            if (!inPass) {
-                continue;
-            }
-            // On-screen counters are drawn wherever the view is.
-            if (boxesIntersect(object->getWorldBox(), view) ||
-                dynamic_cast<ViewObject*>(object) != nullptr) {
-                (void)object->draw();
-            }
+    inAltitudePasses(world.getAllObjects(), [&view](Object* object) {
+        // On-screen counters and objects that ask for it are drawn wherever the view is.
+        if (boxesIntersect(object->getWorldBox(), view) || object->isAlwaysDrawn() ||
+            dynamic_cast<ViewObject*>(object) != nullptr) {
+            (void)object->draw();
         }
+    });
+}
+
+void GameManager::drawCopies(WorldManager& world, const Seams& seams, Object* object) {
+    const Box view = world.getView();
+    const Box box = object->getWorldBox();
+    bool drawn = false;
+    for (int c = 0; c < seams.count; ++c) {
+        const Vector d = seams.offsets[static_cast<std::size_t>(c)];
+        if (!boxesIntersect(c == 0 ? box : shifted(box, d), view)) {
+            continue;
+        }
+        if (c == 0) {
+            (void)object->draw();
+            drawn = true;
+            continue;
+        }
+        if (dynamic_cast<ViewObject*>(object) != nullptr) {
+            break; // it stands on the screen, not in the world: once, below
+        }
+        // The copy at d is the object seen from a view moved by -d; a second copy shown
+        // does not move the animation on again.
+        const int index = object->animation.index;
+        const int shown = object->animation.slowdownCount;
+        world.setView(shifted(view, Vector::ZERO - d));
+        (void)object->draw();
+        world.setView(view);
+        if (drawn) {
+            object->animation.index = index;
+            object->animation.slowdownCount = shown;
+        }
+        drawn = true;
+    }
+    if (!drawn && (object->isAlwaysDrawn() || dynamic_cast<ViewObject*>(object) != nullptr)) {
+        (void)object->draw();
     }
 }
 

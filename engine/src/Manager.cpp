@@ -25,7 +25,9 @@ void Manager::onEvent(const Event* event) const {
     // A snapshot: handlers may create objects, which then miss this event.
     const ObjectList snapshot = WorldManager::getInstance().getAllObjects();
     for (Object* object : snapshot) {
-        object->eventHandler(event);
+        if (!object->isRemoved()) { // taken out of the world by a handler before it
+            object->eventHandler(event);
+        }
     }
 }
 

@@ -18,6 +18,25 @@ Object::~Object() {
     WorldManager::getInstance().removeObject(this);
 }
 
+void Object::setFrame(int index) {
+    const int frames = animation.sprite != nullptr ? animation.sprite->getFrameCount() : 0;
+    animation.index = frames > 0 ? (index % frames + frames) % frames : 0;
+    animation.slowdownCount = 0;
+}
+
+void Object::startTimer(std::string name, int steps, bool repeating) {
+    WorldManager::getInstance().startTimer(this, std::move(name), steps, repeating);
+}
+
+bool Object::stopTimer(std::string_view name) {
+    return timerCount > 0 && WorldManager::getInstance().stopTimer(this, name);
+}
+
+int Object::getTimerLeft(std::string_view name) const {
+    const auto* timer = timerCount > 0 ? WorldManager::getInstance().findTimer(this, name) : nullptr;
+    return timer != nullptr ? timer->left : -1;
+}
+
 void Object::tellCollisionPass() {
     WorldManager::getInstance().objectChanged(*this);
 }
@@ -64,7 +83,7 @@ int Object::draw() {
         result = drawFrame(sprite->getFrame(animation.index), position, getColor(), sprite->getTransparency());
     }
     const int slowdown = sprite->getSlowdown();
-    if (slowdown == 0 || (!stepWhilePaused && WorldManager::getInstance().isPaused())) {
+    if (slowdown == 0 || !animating || (!stepWhilePaused && WorldManager::getInstance().isPaused())) {
         return result; // frozen on the current frame
     }
     if (++animation.slowdownCount >= slowdown) {

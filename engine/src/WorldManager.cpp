@@ -1,15 +1,19 @@
 #include <mx/WorldManager.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include <mx/DisplayManager.h>
 #include <mx/EventCollision.h>
 #include <mx/EventOut.h>
+#include <mx/EventTimer.h>
 #include <mx/LogManager.h>
 #include <mx/Object.h>
 
 #include "CollisionGrid.h"
 #include "Immortal.h"
+#include "Seams.h"
 
 namespace mx {
 
@@ -35,20 +39,38 @@ int WorldManager::startUpImpl() {
 }
 
 void WorldManager::removeObject(Object* object) {
-    objects.remove(object);
+    if (!object->removed) { // one that left at once is out of the list already
+        objects.remove(object);
+    }
     // The view must not follow an object that is gone.
     if (viewFollowing == object) {
         viewFollowing = nullptr;
     }
+    stopTimers(object);
 }
 
 void WorldManager::shutDownImpl() {
+    // Objects that left the world at once are in the deletion list alone. Every entry
+    // there is alive now: only the deletion phase destroys objects, and it empties the list.
+    std::vector<Object*> departed;
+    for (Object* object : deletions) {
+        if (object != nullptr && object->removed) {
+            departed.push_back(object);
+        }
+    }
+    timers.clear(); // no destructor below needs to look for its own
     const ObjectList snapshot = objects;
     for (Object* object : snapshot) {
         delete object; // null-safe; each destructor unregisters itself
     }
+    for (Object* object : departed) {
+        delete object;
+    }
     deletions.clear();
     paused = false;
+    timersStopped = false;
+    wrapsAcross = false;
+    wrapsUpAndDown = false;
 }
 
 ObjectList WorldManager::objectsOfType(std::string type) const {
@@ -61,16 +83,43 @@ ObjectList WorldManager::objectsOfType(std::string type) const {
     return result;
 }
 
-int WorldManager::markByType(std::span<const std::string_view> types, bool matching) {
+int WorldManager::markByType(std::span<const std::string_view> types, bool matching, Removal removal) {
     int marked = 0;
     for (Object* object : objects) {
         const bool listed = std::find(types.begin(), types.end(), object->getType()) != types.end();
         if (listed == matching) {
             markForDelete(object);
+            if (removal == REMOVE_AT_ONCE) {
+                retire(object);
+            }
             ++marked;
         }
     }
+    if (removal == REMOVE_AT_ONCE && marked > 0) {
+        dropRetired();
+    }
     return marked;
+}
+
+void WorldManager::markForDelete(Object* object, Removal removal) {
+    markForDelete(object);
+    if (removal == REMOVE_AT_ONCE && object != nullptr && !object->removed) {
+        retire(object);
+        dropRetired();
+    }
+}
+
+void WorldManager::retire(Object* object) {
+    // A running update and every broadcast skip it from now on (they read the flag).
+    object->removed = true;
+    if (viewFollowing == object) {
+        viewFollowing = nullptr;
+    }
+    stopTimers(object);
+}
+
+void WorldManager::dropRetired() {
+    objects.removeIf([](const Object* object) { return object->removed; });
 }
 
 bool WorldManager::typeAgrees(const char* operation, std::string_view type, const std::type_info& cls,
@@ -100,10 +149,94 @@ void WorldManager::deleteMarked() {
     deletions.clear();
 }
 
+namespace {
+
+/// A coordinate brought into [low, high) along a wrapping axis; one already inside, or not
+/// a finite number, is left as it is.
+float wrapCoordinate(float v, float low, float high) {
+    if ((v >= low && v < high) || !std::isfinite(v)) {
+        return v;
+    }
+    const float extent = high - low;
+    float r = std::fmod(v - low, extent); // exact: the same everywhere
+    if (r < 0.0f) {
+        r += extent;
+    }
+    const float wrapped = low + r;
+    return wrapped >= low && wrapped < high ? wrapped : low; // rounding up to high is low again
+}
+
+bool wraps(bool on, float extent) {
+    return on && std::isfinite(extent) && extent > 0.0f;
+}
+
+/// The box a partner's copy at offset d must meet: box less d, widened by more than the
+/// rounding of either shift, so that the search misses nothing the exact test finds.
+Box probeFor(const Box& box, Vector d) {
+    float sx = 1e-5f * (std::abs(d.x) + std::abs(box.left) + std::abs(box.right));
+    float sy = 1e-5f * (std::abs(d.y) + std::abs(box.top) + std::abs(box.bottom));
+    sx = std::isfinite(sx) ? sx : 0.0f; // infinite edges stay infinite; NaN ones stay NaN
+    sy = std::isfinite(sy) ? sy : 0.0f;
+    return {box.left - d.x - sx, box.right - d.x + sx, box.top - d.y - sy, box.bottom - d.y + sy};
+}
+
+/// Whether two boxes may overlap: false only when they lie apart on an axis.
+bool mayMeet(const Box& a, const Box& b) {
+    return !(a.right < b.left || a.left > b.right || a.bottom < b.top || a.top > b.bottom);
+}
+
+void extend(Box& reach, const Box& b) {
+    reach.left = std::fmin(reach.left, std::fmin(b.left, b.right)); // fmin passes over NaN
+    reach.right = std::fmax(reach.right, std::fmax(b.left, b.right));
+    reach.top = std::fmin(reach.top, std::fmin(b.top, b.bottom));
+    reach.bottom = std::fmax(reach.bottom, std::fmax(b.top, b.bottom));
+}
+
+} // namespace
+
+Vector WorldManager::wrap(Vector p) const {
+    if (wraps(wrapsAcross, boundary.getWidth())) {
+        p.x = wrapCoordinate(p.x, boundary.left, boundary.right);
+    }
+    if (wraps(wrapsUpAndDown, boundary.getHeight())) {
+        p.y = wrapCoordinate(p.y, boundary.top, boundary.bottom);
+    }
+    return p;
+}
+
+Vector WorldManager::displacement(Vector from, Vector to) const {
+    Vector d = to - from;
+    const float w = boundary.getWidth();
+    const float h = boundary.getHeight();
+    // remainder() is exact and lands within half an extent, ties to even.
+    if (wraps(wrapsAcross, w) && std::isfinite(d.x)) {
+        d.x = std::remainder(d.x, w);
+    }
+    if (wraps(wrapsUpAndDown, h) && std::isfinite(d.y)) {
+        d.y = std::remainder(d.y, h);
+    }
+    return d;
+}
+
+Seams WorldManager::getSeams() const {
+    return Seams(boundary, wrapsAcross, wrapsUpAndDown);
+}
+
 void WorldManager::update() {
     if (paused) {
         return;
     }
+    const Seams seams = getSeams();
+    // Two builds of one update: the bounded one does nothing a wrapping world needs.
+    if (seams.wraps()) {
+        updateWith<true>(seams);
+    } else {
+        updateWith<false>(seams);
+    }
+}
+
+template <bool WRAPPING>
+void WorldManager::updateWith(const Seams& seams) {
     // A snapshot, so objects made by handlers during the update take no part in it.
     moving.assign(objects.begin(), objects.end());
     const std::size_t n = moving.size();
@@ -114,17 +247,22 @@ void WorldManager::update() {
         Object* o = moving[i];
         oldPositions[i] = o->getPosition();
         wasOut[i] = !boxesIntersect(o->getWorldBox(), boundary);
-        o->setPosition(oldPositions[i] + o->getVelocity());
+        if constexpr (WRAPPING) {
+            o->setPosition(wrap(oldPositions[i] + o->getVelocity()));
+        } else {
+            o->setPosition(oldPositions[i] + o->getVelocity());
+        }
     }
 
-    collide();
+    collide<WRAPPING>(seams);
 
     if (viewFollowing != nullptr) {
         view = Box::centredOn(viewFollowing->getPosition(), view.getWidth(), view.getHeight());
     }
 
     for (std::size_t i = 0; i < n; ++i) {
-        if (!wasOut[i] && !boxesIntersect(moving[i]->getWorldBox(), boundary)) {
+        // One taken out of the world meanwhile leaves it no more.
+        if (!wasOut[i] && !boxesIntersect(moving[i]->getWorldBox(), boundary) && !moving[i]->removed) {
             const EventOut out;
             moving[i]->eventHandler(&out);
         }
@@ -148,9 +286,15 @@ void WorldManager::indexForCollisions() {
         }
     }
     grid->reset(moving.size(), counted > 0 ? sizes / static_cast<float>(counted) : 1.0f);
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    reach = Box(inf, -inf, inf, -inf);
     for (std::size_t i = 0; i < moving.size(); ++i) {
         if (moving[i]->getSolidness() != INTANGIBLE) {
-            grid->place(static_cast<std::uint32_t>(i), moving[i]->getWorldBox(), true);
+            const Box b = moving[i]->getWorldBox();
+            grid->place(static_cast<std::uint32_t>(i), b, true);
+            if (reachKept) {
+                extend(reach, b);
+            }
         }
     }
 }
@@ -163,37 +307,84 @@ void WorldManager::objectChanged(const Object& o) {
     }
     ++changes;
     if (slot > colliding) {
-        grid->place(static_cast<std::uint32_t>(slot), o.getWorldBox(), o.getSolidness() != INTANGIBLE);
+        const bool present = o.getSolidness() != INTANGIBLE;
+        grid->place(static_cast<std::uint32_t>(slot), o.getWorldBox(), present);
+        if (reachKept && present) {
+            extend(reach, o.getWorldBox());
+        }
     }
 }
 
-void WorldManager::collide() {
+template <bool WRAPPING>
+void WorldManager::findPartners(const Box& box, std::uint32_t after, const Seams& seams) {
+    if constexpr (!WRAPPING) {
+        grid->candidates(box, after, nearby);
+    } else {
+        // A partner meets box through its copy at d when it meets box less d. Most objects
+        // lie far from the seam: for them only the world itself is searched.
+        nearby.clear();
+        copyCount = 0;
+        for (int c = 0; c < seams.count; ++c) {
+            const Vector d = seams.offsets[static_cast<std::size_t>(c)];
+            const Box probe = c == 0 ? box : probeFor(box, d);
+            if (c == 0 || mayMeet(probe, reach)) {
+                copies[static_cast<std::size_t>(copyCount++)] = d;
+                grid->addCandidates(probe, after, nearby);
+            }
+        }
+        CollisionGrid::sortUnique(nearby);
+    }
+}
+
+template <bool WRAPPING>
+void WorldManager::collide(const Seams& seams) {
+    reachKept = WRAPPING;
     indexForCollisions();
     const std::size_t n = moving.size();
+    // How far an object moved in this update: across the seam, the short way round.
+    const auto moved = [this](const Object* o, std::size_t slot) {
+        if constexpr (WRAPPING) {
+            return displacement(oldPositions[slot], o->getPosition());
+        } else {
+            return o->getPosition() - oldPositions[slot];
+        }
+    };
     for (colliding = 0; colliding + 1 < n; ++colliding) {
         const std::size_t i = colliding;
         Object* a = moving[i];
-        if (a->getSolidness() == INTANGIBLE) {
+        if (a->getSolidness() == INTANGIBLE || a->removed) {
             continue;
         }
         // Only a colliding pair (a put-back, or its handlers) can change anything, so the
         // box is read again after each one and not for every pair.
         Box box = a->getWorldBox();
-        grid->candidates(box, static_cast<std::uint32_t>(i), nearby);
+        findPartners<WRAPPING>(box, static_cast<std::uint32_t>(i), seams);
         for (std::size_t k = 0; k < nearby.size(); ++k) {
             const std::uint32_t j = nearby[k];
             Object* b = moving[j];
             if (b->getSolidness() == INTANGIBLE) {
                 continue;
             }
-            const Box otherBox = b->getWorldBox();
-            if (!boxesIntersect(box, otherBox)) {
+            Box otherBox = b->getWorldBox();
+            if constexpr (WRAPPING) {
+                // The first copy of the other, in the seams' order, that the box meets.
+                int c = 0;
+                while (c < copyCount && !boxesIntersect(box, c == 0 ? otherBox : shifted(otherBox, copies[static_cast<std::size_t>(c)]))) {
+                    ++c;
+                }
+                if (c == copyCount) {
+                    continue;
+                }
+                otherBox = c == 0 ? otherBox : shifted(otherBox, copies[static_cast<std::size_t>(c)]);
+            } else if (!boxesIntersect(box, otherBox)) {
+                continue;
+            }
+            if (b->removed) {
                 continue;
             }
             const std::uint64_t changesBefore = changes;
             // The side is read from where they met, before a put-back parts them.
-            const Vector normal = contactNormal(box, a->getPosition() - oldPositions[i], otherBox,
-                                                b->getPosition() - oldPositions[j]);
+            const Vector normal = contactNormal(box, moved(a, i), otherBox, moved(b, j));
             if (a->getSolidness() == SOLID && b->getSolidness() == SOLID) {
                 a->setPosition(oldPositions[i]);
                 b->setPosition(oldPositions[j]);
@@ -202,12 +393,17 @@ void WorldManager::collide() {
             }
             const EventCollision first(a, b, oldPositions[i], normal);
             a->eventHandler(&first);
-            const EventCollision second(b, a, oldPositions[j], Vector::ZERO - normal);
-            b->eventHandler(&second);
+            if (!b->removed) { // the first handler may have cleared the world
+                const EventCollision second(b, a, oldPositions[j], Vector::ZERO - normal);
+                b->eventHandler(&second);
+            }
+            if (a->removed) {
+                break;
+            }
             box = a->getWorldBox();
             if (changes != changesBefore) {
                 // Something moved: look again for the partners after this one.
-                grid->candidates(box, j, nearby);
+                findPartners<WRAPPING>(box, j, seams);
                 k = static_cast<std::size_t>(-1);
             }
         }
@@ -216,6 +412,80 @@ void WorldManager::collide() {
         o->collisionSlot = -1;
     }
     colliding = 0;
+    reachKept = false;
+}
+
+void WorldManager::startTimer(Object* object, std::string name, int steps, bool repeating) {
+    (void)stopTimer(object, name); // a name in use starts anew
+    if (object->removed) {
+        return; // it has left the world: nothing more reaches it
+    }
+    const int period = std::max(1, steps);
+    timers.push_back(Timer{object, std::move(name), period, period, repeating});
+    ++object->timerCount;
+}
+
+bool WorldManager::stopTimer(Object* object, std::string_view name) {
+    if (object->timerCount == 0) {
+        return false;
+    }
+    for (Timer& timer : timers) {
+        if (timer.object == object && timer.name == name) {
+            timer.object = nullptr;
+            --object->timerCount;
+            timersStopped = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+const WorldManager::Timer* WorldManager::findTimer(const Object* object, std::string_view name) const {
+    for (const Timer& timer : timers) {
+        if (timer.object == object && timer.name == name) {
+            return &timer;
+        }
+    }
+    return nullptr;
+}
+
+void WorldManager::stopTimers(Object* object) {
+    if (object->timerCount == 0) {
+        return; // most objects: nothing to look for
+    }
+    for (Timer& timer : timers) {
+        if (timer.object == object) {
+            timer.object = nullptr;
+        }
+    }
+    object->timerCount = 0;
+    timersStopped = true;
+}
+
+void WorldManager::fireTimers() {
+    // Handlers may start timers (after these, untouched this time) or stop them (their
+    // entries stay until the walk is over): walk by index, over the timers there now.
+    const std::size_t count = timers.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        Object* object = timers[i].object;
+        if (object == nullptr || (paused && !object->isStepWhilePaused()) || --timers[i].left > 0) {
+            continue;
+        }
+        const int fired = ++timers[i].fired;
+        if (timers[i].repeating) {
+            timers[i].left = timers[i].period;
+        } else {
+            timers[i].object = nullptr;
+            --object->timerCount;
+            timersStopped = true;
+        }
+        const EventTimer event(timers[i].name, fired);
+        object->eventHandler(&event);
+    }
+    if (timersStopped) {
+        std::erase_if(timers, [](const Timer& timer) { return timer.object == nullptr; });
+        timersStopped = false;
+    }
 }
 
 } // namespace mx

@@ -10,6 +10,10 @@
 
 namespace mx {
 
+class Object;
+class WorldManager;
+struct Seams;
+
 /// Microseconds spent in each phase of the last frame.
 struct FrameProfile {
     std::int64_t input = 0;    ///< window events turned into engine events
@@ -82,6 +86,10 @@ private:
 
     /// The draw phase alone: six passes by altitude over the world's objects.
     void drawObjects();
+    /// Draws one object of a wrapping world at each of its copies the view shows.
+    static void drawCopies(WorldManager& world, const Seams& seams, Object* object);
+    /// The step phase: due timers, then the step event (while paused, to those that ask).
+    static void sendStep(WorldManager& world);
 
     /// Runs frames until the game-over flag or maxFrames ends the loop; returns how many ran.
     std::uint32_t loop(std::uint32_t maxFrames);

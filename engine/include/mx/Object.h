@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include <SFML/Graphics/Color.hpp>
 
@@ -76,6 +78,18 @@ public:
     /// Attaches a sprite (null detaches), restarts the animation and sizes the box to it.
     void setSprite(const Sprite* sprite);
 
+    /// Shows this frame of its sprite from now on, for the sprite's full slowdown, keeping
+    /// the sprite: a heading, a step of a burst. Counted round the sprite's frames, so -1 is
+    /// the last and frameCount the first; 0 when it has no sprite of frames.
+    void setFrame(int index);
+    /// The frame of its sprite it shows (Animation::index).
+    [[nodiscard]] int getFrame() const { return animation.index; }
+    /// Stops its animation on the frame it shows (false), or lets it run on from there
+    /// (true). Attaching another sprite leaves this as it is. Running at first.
+    void setAnimating(bool on) { animating = on; }
+    /// Whether its animation runs on as it is drawn.
+    [[nodiscard]] bool isAnimating() const { return animating; }
+
     /// Draws it in this colour, whatever its sprite's: one sprite, objects of many colours.
     void setColor(sf::Color c) { color = c; }
     /// The colour it is drawn in: the one set, else its sprite's, else white.
@@ -86,6 +100,32 @@ public:
     void setStepWhilePaused(bool step) { stepWhilePaused = step; }
     /// Whether it gets step events, and animates, while the world is paused.
     [[nodiscard]] bool isStepWhilePaused() const { return stepWhilePaused; }
+
+    /// Has it drawn in every frame, wherever the view is: for an object that draws the
+    /// screen's text or a HUD relative to the view, whatever its own position. An object
+    /// otherwise draws only where its box overlaps the view. Off at first.
+    void setAlwaysDrawn(bool always) { alwaysDrawn = always; }
+    /// Whether it draws in every frame, wherever the view is.
+    [[nodiscard]] bool isAlwaysDrawn() const { return alwaysDrawn; }
+
+    /// Asks for an EventTimer named name, sent to this object alone in the step phase of
+    /// the steps-th frame from now (at least 1), just before that frame's step event; with
+    /// repeating, again every steps frames until stopped. Timers count the frames in which
+    /// the object gets a step event, so they stand still while the world is paused (unless
+    /// the object steps while paused) and replay exactly. Starting a timer under a name the
+    /// object already uses starts it anew. Timers due in the same frame fire in the order
+    /// they were started. An object destroyed, or taken out of the world, gets no more.
+    void startTimer(std::string name, int steps, bool repeating = false);
+    /// Stops its timer of that name; returns whether one was running.
+    bool stopTimer(std::string_view name);
+    /// The frames left before its timer of that name fires (1: in the next step phase), or
+    /// -1 when none runs.
+    [[nodiscard]] int getTimerLeft(std::string_view name) const;
+
+    /// Whether it has left the world at once (WorldManager::markForDelete with
+    /// REMOVE_AT_ONCE) and waits for the deletion phase: it is no longer in the world's
+    /// object list, collides with nothing, gets no events and does not draw.
+    [[nodiscard]] bool isRemoved() const { return removed; }
 
     /// The object's extent in world cells: its box's size centred on its position.
     [[nodiscard]] Box getWorldBox() const;
@@ -99,6 +139,7 @@ protected:
 
 private:
     friend class WorldManager;
+    friend class GameManager; // draws copies across a wrapping world's seam without animating them twice
 
     /// Lets a running collision pass know that this object's box or solidness changed.
     void noteChange() {
@@ -109,6 +150,7 @@ private:
     void tellCollisionPass();
 
     int id;
+    bool removed = false; ///< left the world at once; read by every broadcast, so kept near the front
     Vector position;
     Vector velocity;
     int altitude = 0;
@@ -117,7 +159,10 @@ private:
     Box box{-0.5f, 0.5f, -0.5f, 0.5f};
     std::optional<sf::Color> color; ///< set by the game; else the sprite's
     bool stepWhilePaused = false;
+    bool alwaysDrawn = false;
+    bool animating = true;
     std::int32_t collisionSlot = -1; ///< place in the running collision pass, or -1
+    std::int32_t timerCount = 0;     ///< its running timers, so that one without any is let go at once
 };
 
 } // namespace mx

@@ -32,6 +32,13 @@ public:
         }
     }
 
+    /// Removes every entry for which pred(entry) is true in one pass, the others keeping
+    /// their order; returns how many went.
+    template <class Pred>
+    std::size_t removeIf(Pred pred) {
+        return static_cast<std::size_t>(std::erase_if(items, pred));
+    }
+
     /// Whether p is in the list.
     [[nodiscard]] bool contains(const Object* p) const {
         for (const Object* item : items) {
