@@ -8,6 +8,7 @@
 
 #include <mx/EventCollision.h>
 #include <mx/EventOut.h>
+#include <mx/EventTimer.h>
 #include <mx/LogManager.h>
 #include <mx/Random.h>
 #include <mx/Sprite.h>
@@ -171,6 +172,204 @@ TEST_F(FrameLoop, DrawPassesGoByAltitudeAndSkipObjectsOutsideTheView) {
     new View(journal);
     TestHooks::drawObjects();
     EXPECT_EQ(journal, (Strings{"draw a0", "draw a7", "draw a5", "draw view"}));
+}
+
+/// One character at its position; a HUD of its own draws at the view's corner instead.
+struct Mark : Object {
+    Mark(char c, Vector at, bool hud = false) : ch(c), corner(hud) {
+        setPosition(at);
+        setSolidness(INTANGIBLE);
+    }
+    int draw() override {
+        const Box view = WorldManager::getInstance().getView();
+        const Vector at = corner ? Vector(view.left + 1.5f, view.top + 1.5f) : getPosition();
+        return DisplayManager::getInstance().drawChCentred(at, ch, WHITE);
+    }
+    char ch;
+    bool corner;
+};
+
+/// Counts its draws: a view object stands on the screen whatever its box says.
+struct CountedView : ViewObject {
+    int draw() override { ++draws; return ViewObject::draw(); }
+    int draws = 0;
+};
+
+class DrawnFrame : public FrameLoop {
+protected:
+    void SetUp() override {
+        FrameLoop::SetUp();
+        display().setHeadless(true);
+        ASSERT_EQ(display().startUp(), 0);
+    }
+    void TearDown() override {
+        FrameLoop::TearDown();
+        display().shutDown();
+        display().setHeadless(false);
+    }
+    static DisplayManager& display() { return DisplayManager::getInstance(); }
+    /// The draw phase and the swap: what the screen shows, as text.
+    static const CellGrid& frame() {
+        TestHooks::drawObjects();
+        display().swapBuffers();
+        return display().getGrid();
+    }
+    static char at(int column, int row) { return display().getGrid().getCell(column, row).ch; }
+};
+
+TEST_F(DrawnFrame, OutsideTheViewOnlyWhatAsksIsDrawnAndAWrappingWorldShowsEachCopyTheViewSees) {
+    auto* hud = new Mark('H', Vector(500, 500), true);
+    new Mark('F', Vector(90.5f, 0.5f)); // beyond the view's right edge
+    auto* counter = new CountedView;
+    counter->setPosition(Vector(-90, 45)); // its box lies outside the view, and so may a copy
+    frame();
+    EXPECT_EQ(at(1, 1), ' ');
+    hud->setAlwaysDrawn(true);
+    frame();
+    EXPECT_EQ(at(1, 1), 'H') << display().getGrid();
+    EXPECT_EQ(display().getGrid().getText().find('F'), std::string::npos);
+
+    // A view across both seams of the world (-100, 100, -50, 50): each object where the view
+    // shows it, whichever copy that is; the HUD and the counter once each, as before.
+    world().setWrapping(true);
+    world().setView(Box(60, 140, 40, 64));
+    new Mark('A', Vector(-95.5f, -45.5f)); // seen at (104.5, 54.5), down and to the right
+    new Mark('B', Vector(70.5f, 45.5f));   // in the view itself
+    new Mark('C', Vector(-30.5f, 45.5f));  // nowhere near it
+    counter->draws = 0;
+    frame();
+    EXPECT_EQ(at(44, 14), 'A') << display().getGrid();
+    EXPECT_EQ(at(10, 5), 'B');
+    EXPECT_EQ(at(1, 1), 'H');
+    EXPECT_EQ(display().getGrid().getText().find('C'), std::string::npos);
+    EXPECT_EQ(counter->draws, 1);
+
+    // A world narrower than the view shows an object twice, and its animation moves on once.
+    Sprite spin(3);
+    for (const char* f : {"a", "b", "c"}) spin.addFrame(Frame(1, 1, f));
+    world().setBoundary(Box(0, 60, 0, 24));
+    world().setWrapping(true, false);
+    world().setView(Box(0, 80, 0, 24));
+    auto* twice = new Object;
+    twice->setSprite(&spin);
+    twice->setSolidness(INTANGIBLE);
+    twice->setPosition(Vector(5.5f, 2.5f));
+    auto* score = new CountedView; // its box and one copy of it in the view: still once
+    score->setLocation(TOP_LEFT);
+    for (const char shown : {'a', 'b', 'c', 'a'}) {
+        score->draws = 0;
+        frame();
+        EXPECT_EQ(score->draws, 1);
+        EXPECT_EQ(at(5, 2), shown) << display().getGrid();
+        EXPECT_EQ(at(65, 2), shown);
+    }
+}
+
+TEST_F(DrawnFrame, AnObjectChoosesItsFrameAndStopsOrResumesItsAnimationKeepingItsSprite) {
+    Sprite spin(3), other(2);
+    for (const char* f : {"a", "b", "c"}) spin.addFrame(Frame(1, 1, f));
+    for (const char* f : {"x", "y"}) other.addFrame(Frame(1, 1, f));
+    spin.setSlowdown(2);
+    auto* o = new Object;
+    o->setSolidness(INTANGIBLE);
+    o->setPosition(Vector(0.5f, 0.5f)); // the view's cell (40, 12)
+    o->setFrame(2);
+    EXPECT_EQ(o->getFrame(), 0); // no sprite, no frames
+    o->setSprite(&spin);
+    frame();
+    o->setFrame(2); // halfway through frame 0's showing: frame 2 from the start
+    std::string shown;
+    for (int i = 0; i < 5; ++i) shown += frame().getCell(40, 12).ch;
+    EXPECT_EQ(shown, "ccaab");
+    o->setFrame(-1);
+    EXPECT_EQ(o->getFrame(), 2);
+    o->setFrame(4);
+    EXPECT_EQ(o->getFrame(), 1);
+    EXPECT_EQ(o->getAnimation().sprite, &spin); // the sprite stays
+    o->setAnimating(false);
+    shown.clear();
+    for (int i = 0; i < 4; ++i) shown += frame().getCell(40, 12).ch;
+    EXPECT_EQ(shown, "bbbb");
+    o->setSprite(&other); // a new sprite starts at its first frame, still standing
+    EXPECT_FALSE(o->isAnimating());
+    EXPECT_EQ(frame().getCell(40, 12).ch, 'x');
+    EXPECT_EQ(frame().getCell(40, 12).ch, 'x');
+    o->setAnimating(true);
+    shown.clear();
+    for (int i = 0; i < 3; ++i) shown += frame().getCell(40, 12).ch;
+    EXPECT_EQ(shown, "xyx");
+}
+
+/// Writes its timers' events and its steps into a journal, with the frame they came in.
+struct Clockwork : Object {
+    Clockwork(Strings& j, std::string n, const int& f) : journal(j), name(std::move(n)), frame(f) { setSolidness(INTANGIBLE); }
+    ~Clockwork() override { journal.push_back(std::to_string(frame) + " destroy " + name); }
+    int eventHandler(const Event* e) override {
+        if (e->getType() == EventTimer::TYPE) {
+            const auto* timer = static_cast<const EventTimer*>(e);
+            journal.push_back(std::to_string(frame) + " " + name + " " + timer->getName() + " " + std::to_string(timer->getCount()));
+            if (onTimer) onTimer(*timer);
+        } else if (e->getType() == EventStep::TYPE) {
+            if (onStep) onStep();
+            if (journalSteps) journal.push_back(std::to_string(frame) + " " + name + " step");
+        }
+        return 1;
+    }
+    std::function<void(const EventTimer&)> onTimer;
+    std::function<void()> onStep;
+    bool journalSteps = false;
+    Strings& journal;
+    std::string name;
+    const int& frame;
+};
+
+TEST_F(FrameLoop, TimersFireInTheStepPhaseAfterTheirFramesInTheOrderStartedAndStandStillWhilePaused) {
+    int f = 0;
+    auto* a = new Clockwork(journal, "a", f);
+    auto* b = new Clockwork(journal, "b", f);
+    auto* doomed = new Clockwork(journal, "doomed", f);
+    auto* sign = new Clockwork(journal, "sign", f);
+    a->journalSteps = true;
+    sign->setStepWhilePaused(true);
+    a->startTimer("once", 3);
+    b->startTimer("beat", 2, true);
+    b->startTimer("late", 5);
+    b->startTimer("late", 1); // a name in use starts anew
+    a->startTimer("soon", 0); // at least one frame
+    doomed->startTimer("never", 2);
+    sign->startTimer("blink", 1, true);
+    EXPECT_EQ(b->getTimerLeft("beat"), 2);
+    EXPECT_EQ(b->getTimerLeft("none"), -1);
+    a->onStep = [&] {
+        if (f == 0) a->startTimer("echo", 1); // started after this frame's timers: the next frame's
+    };
+    b->onTimer = [&](const EventTimer& t) {
+        if (t.getName() == "beat" && t.getCount() == 2) {
+            EXPECT_TRUE(b->stopTimer("beat"));
+            EXPECT_FALSE(b->stopTimer("beat"));
+            b->startTimer("beat", 1); // anew from its own event: not in this walk
+        }
+    };
+    world().markForDelete(doomed);
+    CaptureStdout(); // the display is not started: swapping is refused, loudly
+    const auto run = [&](int frames) {
+        for (int i = 0; i < frames; ++i, ++f) TestHooks::runFrame();
+    };
+    run(2);
+    EXPECT_EQ(journal, (Strings{"0 b late 1", "0 a soon 1", "0 sign blink 1", "0 a step", "0 destroy doomed",
+                                "1 b beat 1", "1 sign blink 2", "1 a echo 1", "1 a step"}));
+    journal.clear();
+    world().setPaused(true);
+    run(3); // only the sign steps, so only its timer counts
+    world().setPaused(false);
+    EXPECT_EQ(journal, (Strings{"2 sign blink 3", "3 sign blink 4", "4 sign blink 5"}));
+    journal.clear();
+    run(3);
+    GetCapturedStdout();
+    EXPECT_EQ(journal, (Strings{"5 a once 1", "5 sign blink 6", "5 a step", "6 b beat 2", "6 sign blink 7", "6 a step",
+                                "7 sign blink 8", "7 b beat 1", "7 a step"}));
+    EXPECT_EQ(a->getTimerLeft("once"), -1);
+    EXPECT_EQ(sign->getTimerLeft("blink"), 1);
 }
 
 /// Counts the events it gets, by type.

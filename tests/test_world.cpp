@@ -2,12 +2,15 @@
 #undef NDEBUG // the checks a game's debug build makes
 #include <algorithm>
 #include <bit>
+#include <cmath>
+#include <limits>
 #include <functional>
 #include <random>
 #include <vector>
 
 #include <mx/EventCollision.h>
 #include <mx/EventOut.h>
+#include <mx/WorldManager.h>
 
 #include "TestSupport.h"
 #include "WorldUpdate.h"
@@ -44,10 +47,12 @@ public:
             if (onCollision) onCollision(*c);
         } else if (e->getType() == EventOut::TYPE) {
             journal.push_back(name + " out");
+            if (onOut) onOut();
         }
         return 1;
     }
     std::function<void(const EventCollision&)> onCollision;
+    std::function<void()> onOut;
     std::string name;
     using Object::setBox;
 
@@ -374,6 +379,105 @@ TEST_F(World, EveryObjectOfATypeOrAllButSomeGoAtOnceEvenFromAnEventPass) {
     new Forgetful;
     EXPECT_DEATH(quietly([] { world().markAllForDeleteExcept<Paddle, Forgetful>(); }),
                  "class of type 'Forgetful' carry another type: ''");
+}
+
+/// A rock of a game's title screen, as the world knows it by type.
+struct Rock : Probe {
+    static constexpr const char* TYPE = "Rock";
+    Rock(Strings& j, std::string n, Vector at) : Probe(j, std::move(n), PERMEABLE, at) { setType(TYPE); }
+};
+
+TEST_F(World, ObjectsTakenOutAtOnceMeetNothingMoreGetNoEventsAndAreDestroyedOnce) {
+    // The ship meets two rocks of the old screen; its first collision clears them at once
+    // and puts a new rock where they were, which meets nothing in this update.
+    auto* ship = new Probe(journal, "ship", PERMEABLE);
+    auto* near = new Rock(journal, "near", Vector(0.5f, 0));
+    new Rock(journal, "far", Vector(-0.5f, 0));
+    auto* keeper = new Probe(journal, "keeper", PERMEABLE, Vector(30, 0));
+    world().setViewFollowing(near);
+    near->startTimer("spin", 1, true);
+    ship->onCollision = [&](const EventCollision&) {
+        if (world().markAllForDelete<Rock>(REMOVE_AT_ONCE) == 2) new Rock(journal, "new", Vector::ZERO);
+    };
+    world().update();
+    EXPECT_EQ(journal, Strings{"ship hits near"}); // not near's half of the pair, nor far
+    EXPECT_TRUE(near->isRemoved());
+    EXPECT_EQ(world().getViewFollowing(), nullptr);
+    EXPECT_EQ(near->getTimerLeft("spin"), -1);
+    // Out of the world's list now, the others in their order; alive until the deletion phase.
+    ASSERT_EQ(world().getAllObjects().size(), 3u);
+    EXPECT_EQ(world().getAllObjects()[1], keeper);
+    EXPECT_EQ(world().objectsOfType(Rock::TYPE).size(), 1u);
+    EXPECT_EQ(near->getPosition(), Vector(0.5f, 0));
+
+    // Inside a broadcast: the objects after the one that clears get nothing more of it.
+    Object* newRock = world().getAllObjects()[2];
+    keeper->onOut = [&] {
+        world().markForDelete(ship, REMOVE_AT_ONCE);
+        world().markForDelete(newRock, REMOVE_AT_ONCE);
+        world().markForDelete(newRock, REMOVE_AT_ONCE);
+    };
+    journal.clear();
+    const EventOut out;
+    world().onEvent(&out);
+    EXPECT_EQ(journal, (Strings{"ship out", "keeper out"}));
+    journal.clear();
+    world().onEvent(&out);
+    EXPECT_EQ(journal, Strings{"keeper out"});
+    journal.clear();
+    world().deleteMarked();
+    EXPECT_EQ(journal, (Strings{"destroy near", "destroy far", "destroy ship", "destroy new"}));
+
+    // The shut-down destroys one taken out since, which the list no longer holds.
+    journal.clear();
+    keeper->onOut = nullptr;
+    new Probe(journal, "last", SOLID);
+    world().markForDelete(keeper, REMOVE_AT_ONCE);
+    world().shutDown();
+    EXPECT_EQ(journal, (Strings{"destroy last", "destroy keeper"}));
+}
+
+TEST_F(World, AWrappingWorldBringsPositionsBackMeasuresTheShortWayAndMeetsAcrossTheSeam) {
+    EXPECT_FALSE(world().isWrappingAcross() || world().isWrappingUpAndDown()); // off at first
+    EXPECT_EQ(world().wrap(Vector(150, -70)), Vector(150, -70));
+    EXPECT_EQ(world().displacement(Vector(99, 0), Vector(-99, 0)), Vector(-198, 0));
+
+    world().setWrapping(true, false); // the boundary is (-100, 100, -50, 50)
+    EXPECT_EQ(world().wrap(Vector(100, 60)), Vector(-100, 60)); // the right edge is the left one
+    EXPECT_EQ(world().wrap(Vector(-100.25f, 0)), Vector(99.75f, 0));
+    EXPECT_EQ(world().wrap(Vector(1234.5f, 0)), Vector(34.5f, 0));
+    EXPECT_EQ(world().wrap(Vector(99.5f, 0)), Vector(99.5f, 0));
+    EXPECT_EQ(world().wrap(Vector(-std::numeric_limits<float>::infinity(), 0)).x, -std::numeric_limits<float>::infinity());
+    EXPECT_TRUE(std::isnan(world().wrap(Vector(std::nanf(""), 0)).x));
+    EXPECT_EQ(world().displacement(Vector(99, 0), Vector(-99, -40)), Vector(2, -40));
+    world().setWrapping(true);
+    EXPECT_EQ(world().displacement(Vector(99, 45), Vector(-99, -45)), Vector(2, 10));
+    EXPECT_EQ(world().displacement(Vector(0, 0), Vector(-60, 30)), Vector(-60, 30));
+    world().setWrapping(true, false);
+
+    // Across the seam a ball meets the wall's left side; up and down nothing wraps: the
+    // diver leaves the world.
+    auto* ball = new Probe(journal, "ball", PERMEABLE, Vector(99.5f, 0));
+    auto* wall = new Probe(journal, "wall", PERMEABLE, Vector(-99.5f, 0));
+    auto* runner = new Probe(journal, "runner", INTANGIBLE, Vector(99.75f, 20));
+    auto* diver = new Probe(journal, "diver", INTANGIBLE, Vector(0, 49.75f));
+    ball->setVelocity(Vector(0.25f, 0));
+    runner->setVelocity(Vector(0.5f, 0));
+    diver->setVelocity(Vector(0, 1));
+    std::vector<EventCollision> seen;
+    ball->onCollision = [&](const EventCollision& c) { seen.push_back(c); };
+    wall->onCollision = [&](const EventCollision& c) { seen.push_back(c); };
+    world().setViewFollowing(runner);
+    world().update();
+    EXPECT_EQ(journal, (Strings{"ball hits wall", "wall hits ball", "diver out"}));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].normal, Vector::LEFT);
+    EXPECT_EQ(seen[1].normal, Vector::RIGHT);
+    EXPECT_EQ(seen[0].positionBefore, Vector(99.5f, 0));
+    EXPECT_EQ(runner->getPosition(), Vector(-99.75f, 20));
+    EXPECT_EQ(world().getView(), Box(-139.75f, -59.75f, 8, 32)); // the view crosses the seam
+    world().shutDown();
+    EXPECT_FALSE(world().isWrappingAcross()); // nor after a shut-down
 }
 
 TEST_F(World, DeletionTakesMarkedObjectsAfterTheUpdateAndThoseTheyMark) {

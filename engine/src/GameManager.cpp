@@ -187,34 +187,35 @@ void GameManager::drawObjects() {
 void GameManager::drawCopies(WorldManager& world, const Seams& seams, Object* object) {
     const Box view = world.getView();
     const Box box = object->getWorldBox();
-    bool drawn = false;
+    // Every copy shows the frame the first one shows; the animation moves on once.
+    Animation& animation = object->animation;
+    const int index = animation.index;
+    const int shown = animation.slowdownCount;
+    int drawn = 0;
     for (int c = 0; c < seams.count; ++c) {
         const Vector d = seams.offsets[static_cast<std::size_t>(c)];
         if (!boxesIntersect(c == 0 ? box : shifted(box, d), view)) {
             continue;
         }
-        if (c == 0) {
-            (void)object->draw();
-            drawn = true;
-            continue;
-        }
-        if (dynamic_cast<ViewObject*>(object) != nullptr) {
+        if (c > 0 && dynamic_cast<ViewObject*>(object) != nullptr) {
             break; // it stands on the screen, not in the world: once, below
         }
-        // The copy at d is the object seen from a view moved by -d; a second copy shown
-        // does not move the animation on again.
-        const int index = object->animation.index;
-        const int shown = object->animation.slowdownCount;
-        world.setView(shifted(view, Vector::ZERO - d));
+        const int nextIndex = animation.index;
+        const int nextShown = animation.slowdownCount;
+        if (drawn > 0) {
+            animation.index = index;
+            animation.slowdownCount = shown;
+        }
+        // The copy at d is the object seen from a view moved by -d.
+        world.setView(c == 0 ? view : shifted(view, Vector::ZERO - d));
         (void)object->draw();
         world.setView(view);
-        if (drawn) {
-            object->animation.index = index;
-            object->animation.slowdownCount = shown;
+        if (drawn++ > 0) {
+            animation.index = nextIndex;
+            animation.slowdownCount = nextShown;
         }
-        drawn = true;
     }
-    if (!drawn && (object->isAlwaysDrawn() || dynamic_cast<ViewObject*>(object) != nullptr)) {
+    if (drawn == 0 && (object->isAlwaysDrawn() || dynamic_cast<ViewObject*>(object) != nullptr)) {
         (void)object->draw();
     }
 }
