@@ -17,6 +17,8 @@ struct Seams {
     /// (W, H), leaving out the axes that do not wrap.
     std::array<Vector, 9> offsets{};
     int count = 1;
+    float width = 0.0f;  ///< the boundary's width when the world wraps across, else 0
+    float height = 0.0f; ///< its height when it wraps up and down, else 0
 
     Seams() = default;
 
@@ -27,6 +29,8 @@ struct Seams {
         const float h = boundary.getHeight();
         const bool x = across && std::isfinite(w) && w > 0.0f;
         const bool y = upDown && std::isfinite(h) && h > 0.0f;
+        width = x ? w : 0.0f;
+        height = y ? h : 0.0f;
         for (const float dy : {0.0f, -h, h}) {
             for (const float dx : {0.0f, -w, w}) {
                 if ((dx == 0.0f || x) && (dy == 0.0f || y) && (dx != 0.0f || dy != 0.0f)) {

@@ -166,56 +166,74 @@ float wrapCoordinate(float v, float low, float high) {
     return wrapped >= low && wrapped < high ? wrapped : low; // rounding up to high is low again
 }
 
-bool wraps(bool on, float extent) {
-    return on && std::isfinite(extent) && extent > 0.0f;
+/// Along one axis, the extent a partner's copy at offset d must reach: low to high less d,
+/// widened by more than the rounding of either shift, so that the search misses nothing
+/// the exact test finds. Infinite edges stay infinite, NaN ones NaN.
+void probeAxis(float low, float high, float d, float& probeLow, float& probeHigh) {
+    float slack = 1e-5f * (std::abs(d) + std::abs(low) + std::abs(high));
+    slack = std::isfinite(slack) ? slack : 0.0f;
+    probeLow = low - d - slack;
+    probeHigh = high - d + slack;
 }
 
-/// The box a partner's copy at offset d must meet: box less d, widened by more than the
-/// rounding of either shift, so that the search misses nothing the exact test finds.
-Box probeFor(const Box& box, Vector d) {
-    float sx = 1e-5f * (std::abs(d.x) + std::abs(box.left) + std::abs(box.right));
-    float sy = 1e-5f * (std::abs(d.y) + std::abs(box.top) + std::abs(box.bottom));
-    sx = std::isfinite(sx) ? sx : 0.0f; // infinite edges stay infinite; NaN ones stay NaN
-    sy = std::isfinite(sy) ? sy : 0.0f;
-    return {box.left - d.x - sx, box.right - d.x + sx, box.top - d.y - sy, box.bottom - d.y + sy};
-}
-
-/// Whether two boxes may overlap: false only when they lie apart on an axis.
-bool mayMeet(const Box& a, const Box& b) {
-    return !(a.right < b.left || a.left > b.right || a.bottom < b.top || a.top > b.bottom);
+/// Whether an extent may overlap another: false only when it lies wholly beside it.
+bool mayMeet(float low, float high, float otherLow, float otherHigh) {
+    return !(high < otherLow || low > otherHigh);
 }
 
 void extend(Box& reach, const Box& b) {
-    reach.left = std::fmin(reach.left, std::fmin(b.left, b.right)); // fmin passes over NaN
-    reach.right = std::fmax(reach.right, std::fmax(b.left, b.right));
-    reach.top = std::fmin(reach.top, std::fmin(b.top, b.bottom));
-    reach.bottom = std::fmax(reach.bottom, std::fmax(b.top, b.bottom));
+    // Comparisons with NaN are false: a NaN edge leaves the reach as it was.
+    for (const float x : {b.left, b.right}) {
+        reach.left = x < reach.left ? x : reach.left;
+        reach.right = x > reach.right ? x : reach.right;
+    }
+    for (const float y : {b.top, b.bottom}) {
+        reach.top = y < reach.top ? y : reach.top;
+        reach.bottom = y > reach.bottom ? y : reach.bottom;
+    }
+}
+
+/// d, or the remainder of d by the extent: the same where |d| is at most half of it.
+float shortWay(float d, float extent) {
+    return std::abs(d) > 0.5f * extent ? std::remainder(d, extent) : d;
 }
 
 } // namespace
 
-Vector WorldManager::wrap(Vector p) const {
-    if (wraps(wrapsAcross, boundary.getWidth())) {
+namespace {
+
+/// A position brought into the boundary along the axes the seams wrap.
+Vector wrapInto(Vector p, const Box& boundary, const Seams& seams) {
+    if (seams.width > 0.0f) {
         p.x = wrapCoordinate(p.x, boundary.left, boundary.right);
     }
-    if (wraps(wrapsUpAndDown, boundary.getHeight())) {
+    if (seams.height > 0.0f) {
         p.y = wrapCoordinate(p.y, boundary.top, boundary.bottom);
     }
     return p;
 }
 
-Vector WorldManager::displacement(Vector from, Vector to) const {
+/// to - from, the short way round along the axes the seams wrap.
+Vector shortWayBetween(Vector from, Vector to, const Seams& seams) {
     Vector d = to - from;
-    const float w = boundary.getWidth();
-    const float h = boundary.getHeight();
     // remainder() is exact and lands within half an extent, ties to even.
-    if (wraps(wrapsAcross, w) && std::isfinite(d.x)) {
-        d.x = std::remainder(d.x, w);
+    if (seams.width > 0.0f && std::isfinite(d.x)) {
+        d.x = shortWay(d.x, seams.width);
     }
-    if (wraps(wrapsUpAndDown, h) && std::isfinite(d.y)) {
-        d.y = std::remainder(d.y, h);
+    if (seams.height > 0.0f && std::isfinite(d.y)) {
+        d.y = shortWay(d.y, seams.height);
     }
     return d;
+}
+
+} // namespace
+
+Vector WorldManager::wrap(Vector p) const {
+    return wrapInto(p, boundary, getSeams());
+}
+
+Vector WorldManager::displacement(Vector from, Vector to) const {
+    return shortWayBetween(from, to, getSeams());
 }
 
 Seams WorldManager::getSeams() const {
@@ -248,7 +266,7 @@ void WorldManager::updateWith(const Seams& seams) {
         oldPositions[i] = o->getPosition();
         wasOut[i] = !boxesIntersect(o->getWorldBox(), boundary);
         if constexpr (WRAPPING) {
-            o->setPosition(wrap(oldPositions[i] + o->getVelocity()));
+            o->setPosition(wrapInto(oldPositions[i] + o->getVelocity(), boundary, seams));
         } else {
             o->setPosition(oldPositions[i] + o->getVelocity());
         }
@@ -324,12 +342,30 @@ void WorldManager::findPartners(const Box& box, std::uint32_t after, const Seams
         // lie far from the seam: for them only the world itself is searched.
         nearby.clear();
         copyCount = 0;
-        for (int c = 0; c < seams.count; ++c) {
-            const Vector d = seams.offsets[static_cast<std::size_t>(c)];
-            const Box probe = c == 0 ? box : probeFor(box, d);
-            if (c == 0 || mayMeet(probe, reach)) {
-                copies[static_cast<std::size_t>(copyCount++)] = d;
-                grid->addCandidates(probe, after, nearby);
+        // Which shifts along each axis (none, back, forth) may reach a partner: for most
+        // objects, far from the seam, no shift at all. Tried in the seams' order.
+        struct Probe {
+            float low, high;
+            bool meets;
+        };
+        const auto probes = [](float low, float high, float extent, float reachLow, float reachHigh) {
+            std::array<Probe, 3> p{Probe{low, high, true}, Probe{}, Probe{}};
+            for (std::size_t k = 1; k < 3 && extent > 0.0f; ++k) {
+                probeAxis(low, high, k == 1 ? -extent : extent, p[k].low, p[k].high);
+                p[k].meets = mayMeet(p[k].low, p[k].high, reachLow, reachHigh);
+            }
+            return p;
+        };
+        const auto xs = probes(box.left, box.right, seams.width, reach.left, reach.right);
+        const auto ys = probes(box.top, box.bottom, seams.height, reach.top, reach.bottom);
+        const float shiftX[3] = {0.0f, -seams.width, seams.width};
+        const float shiftY[3] = {0.0f, -seams.height, seams.height};
+        for (std::size_t yi = 0; yi < 3; ++yi) {
+            for (std::size_t xi = 0; xi < 3; ++xi) {
+                if (xs[xi].meets && ys[yi].meets) {
+                    copies[static_cast<std::size_t>(copyCount++)] = Vector(shiftX[xi], shiftY[yi]);
+                    (void)grid->addCandidates(Box(xs[xi].low, xs[xi].high, ys[yi].low, ys[yi].high), after, nearby);
+                }
             }
         }
         CollisionGrid::sortUnique(nearby);
@@ -342,9 +378,9 @@ void WorldManager::collide(const Seams& seams) {
     indexForCollisions();
     const std::size_t n = moving.size();
     // How far an object moved in this update: across the seam, the short way round.
-    const auto moved = [this](const Object* o, std::size_t slot) {
+    const auto moved = [&](const Object* o, std::size_t slot) {
         if constexpr (WRAPPING) {
-            return displacement(oldPositions[slot], o->getPosition());
+            return shortWayBetween(oldPositions[slot], o->getPosition(), seams);
         } else {
             return o->getPosition() - oldPositions[slot];
         }
