@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """End to end on Windows, under Wine on a virtual display: the release zip unpacked in a
 folder of its own and played as a player would, its title compared cell by cell with the
-Linux game's; the same game from a read-only folder; coins built in the tree and against
-the installed package. Run by scripts/test-windows, on a display (scripts/with-xvfb):
+Linux game's; the same game from a read-only folder; the examples coins and rocks built
+in the tree and against the installed package. Run by scripts/test-windows, on a display
+(scripts/with-xvfb):
 
-    wine_e2e.py RELEASE.zip LINUX_MOLTRIX COINS.exe...
+    wine_e2e.py RELEASE.zip LINUX_MOLTRIX EXAMPLE.exe...   (coins.exe, rocks.exe)
 """
 import array
 import os
@@ -219,18 +220,27 @@ def play_locked(folder, titles):
               "the log is there, its first line saying where", path)
 
 
-def play_coins(exe):
+# What each example shows once it runs: the walls of coins' room, the yellow title of rocks.
+EXAMPLES = {
+    "coins": ("Coins", lambda s: s.count((110, 110, 140)) > 1000),
+    "rocks": ("Rocks", lambda s: s.count((255, 255, 0)) > 100),
+}
+
+
+def play_example(exe):
+    name = os.path.splitext(os.path.basename(exe))[0]
+    title, shown_by = EXAMPLES[name]
     program = start([WINE, exe], os.path.dirname(exe))
-    shown = wait_for(program, 30, lambda s: s.count((110, 110, 140)) > 1000, title="Coins")  # the walls
+    shown = wait_for(program, 30, shown_by, title=title)
     xdotool("key", "q")
     status, output = finish(program)
-    log = os.path.join(os.path.dirname(exe), "coins.log")
+    log = os.path.join(os.path.dirname(exe), name + ".log")
     check(shown is not None and status == 0 and os.path.isfile(log) and not errors_in(open(log).read()),
-          f"coins runs and quits: {os.path.relpath(exe, REPO)}", output)
+          f"{name} runs and quits: {os.path.relpath(exe, REPO)}", output)
 
 
 def main():
-    release, linux_game, *coins = (os.path.abspath(arg) for arg in sys.argv[1:])
+    release, linux_game, *examples = (os.path.abspath(arg) for arg in sys.argv[1:])
     with tempfile.TemporaryDirectory(prefix="moltrix-linux-") as linux_folder:
         titles = linux_titles(linux_game, linux_folder)
     # A player's folder, outside the repository: the zip unpacked there.
@@ -240,8 +250,8 @@ def main():
         os.chmod(os.path.join(folder, "moltrix.exe"), 0o755)
         play(folder, titles)
         play_locked(folder, titles)
-    for exe in coins:
-        play_coins(exe)
+    for exe in examples:
+        play_example(exe)
     subprocess.run([WINE, "wineserver", "-w"])  # Wine's own processes end while the display is there
     print(f"wine end to end: {passes} passed, {len(failures)} failed")
     sys.exit(1 if failures else 0)

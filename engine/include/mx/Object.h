@@ -108,9 +108,9 @@ public:
     /// Whether it draws in every frame, wherever the view is.
     [[nodiscard]] bool isAlwaysDrawn() const { return alwaysDrawn; }
 
-    /// Asks for an EventTimer named name, sent to this object alone in the step phase of
-    /// the steps-th frame from now (at least 1), just before that frame's step event; with
-    /// repeating, again every steps frames until stopped. Timers count the frames in which
+    /// Asks for an EventTimer named name, sent to this object alone in a step phase just
+    /// before the steps-th step event from now (at least 1; started in a step handler, the
+    /// next frame's is the first); with repeating, again every steps frames until stopped. Timers count the frames in which
     /// the object gets a step event, so they stand still while the world is paused (unless
     /// the object steps while paused) and replay exactly. Starting a timer under a name the
     /// object already uses starts it anew. Timers due in the same frame fire in the order
