@@ -170,10 +170,10 @@ void everyPairAndCopy(WorldManager& world) {
             const Vector normal = contactNormal(box, world.displacement(old[i], s[i]->getPosition()), met,
                                                 world.displacement(old[j], s[j]->getPosition()));
             if (s[i]->getSolidness() == SOLID && s[j]->getSolidness() == SOLID) {
-                s[i]->setPosition(old[i]);
-                s[j]->setPosition(old[j]);
-                s[i]->setVelocity(Vector::ZERO);
-                s[j]->setVelocity(Vector::ZERO);
+                for (const std::size_t k : {i, j}) {
+                    s[k]->setPosition(old[k]);
+                    s[k]->setVelocity(Vector::ZERO);
+                }
             }
             const EventCollision first(s[i], s[j], old[i], normal);
             s[i]->eventHandler(&first);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include <mx/DisplayManager.h>
 #include <mx/EventCollision.h>
@@ -246,14 +247,6 @@ private:
     int heading = 0;
 };
 
-/// A labelled value in the top row, changed by view events.
-void showValue(const char* label, mx::ViewObjectLocation where) {
-    auto* view = new mx::ViewObject;
-    view->setViewString(label);
-    view->setBorder(false);
-    view->setLocation(where);
-}
-
 /// The rules and the screens: the title, waves of rocks, a new ship after a wreck, game
 /// over. It draws the screens' text wherever the view is.
 class Game : public mx::Object {
@@ -265,9 +258,14 @@ public:
         setSolidness(mx::INTANGIBLE);
         setAltitude(4);
         setAlwaysDrawn(true); // its text goes with the view, wherever the world has it
-        showValue(SCORE, mx::TOP_LEFT);
-        showValue(WAVE, mx::TOP_CENTER);
-        showValue(SHIPS, mx::TOP_RIGHT);
+        const std::pair<const char*, mx::ViewObjectLocation> values[] = {
+            {SCORE, mx::TOP_LEFT}, {WAVE, mx::TOP_CENTER}, {SHIPS, mx::TOP_RIGHT}};
+        for (const auto& [label, where] : values) { // labelled values in the top row
+            auto* value = new mx::ViewObject;
+            value->setViewString(label);
+            value->setBorder(false);
+            value->setLocation(where);
+        }
         const mx::Box view = mx::WorldManager::getInstance().getView();
         for (int i = 0; i < 6; ++i) { // behind the title
             new Rock(3, mx::Vector(view.left + random().unit() * view.getWidth(), view.top + random().unit() * view.getHeight()));
