@@ -156,6 +156,7 @@ private:
 class FrameLoop : public test::WorldTest {
 protected:
     Strings journal; // outlives the objects
+    int frame = 0;   // so does the frame they write down
 };
 
 TEST_F(FrameLoop, DrawPassesGoByAltitudeAndSkipObjectsOutsideTheView) {
@@ -324,7 +325,7 @@ struct Clockwork : Object {
 };
 
 TEST_F(FrameLoop, TimersFireInTheStepPhaseAfterTheirFramesInTheOrderStartedAndStandStillWhilePaused) {
-    int f = 0;
+    int& f = frame;
     auto* a = new Clockwork(journal, "a", f);
     auto* b = new Clockwork(journal, "b", f);
     auto* doomed = new Clockwork(journal, "doomed", f);

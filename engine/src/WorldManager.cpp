@@ -198,10 +198,6 @@ float shortWay(float d, float extent) {
     return std::abs(d) > 0.5f * extent ? std::remainder(d, extent) : d;
 }
 
-} // namespace
-
-namespace {
-
 /// A position brought into the boundary along the axes the seams wrap.
 Vector wrapInto(Vector p, const Box& boundary, const Seams& seams) {
     if (seams.width > 0.0f) {
