@@ -166,20 +166,33 @@ float wrapCoordinate(float v, float low, float high) {
     return wrapped >= low && wrapped < high ? wrapped : low; // rounding up to high is low again
 }
 
-/// Along one axis, the extent a partner's copy at offset d must reach: low to high less d,
-/// widened by more than the rounding of either shift, so that the search misses nothing
-/// the exact test finds. Infinite edges stay infinite, NaN ones NaN.
-void probeAxis(float low, float high, float d, float& probeLow, float& probeHigh) {
-    float slack = 1e-5f * (std::abs(d) + std::abs(low) + std::abs(high));
-    slack = std::isfinite(slack) ? slack : 0.0f;
-    probeLow = low - d - slack;
-    probeHigh = high - d + slack;
-}
+/// Along one axis of a box, the extents a partner's copies must reach to meet it: the
+/// box's own (no shift), and where the world wraps the box less one extent back and forth,
+/// widened by more than the rounding of either shift so that the search misses nothing the
+/// exact test finds (infinite edges stay infinite, NaN ones NaN); and which of them may
+/// reach anything of the pass at all.
+struct AxisProbes {
+    std::array<float, 3> low{}, high{};
+    std::array<bool, 3> meets{true, false, false};
 
-/// Whether an extent may overlap another: false only when it lies wholly beside it.
-bool mayMeet(float low, float high, float otherLow, float otherHigh) {
-    return !(high < otherLow || low > otherHigh);
-}
+    AxisProbes(float boxLow, float boxHigh, float extent, float reachLow, float reachHigh) {
+        low[0] = boxLow;
+        high[0] = boxHigh;
+        if (!(extent > 0.0f)) {
+            return;
+        }
+        float slack = 1e-5f * (extent + std::abs(boxLow) + std::abs(boxHigh));
+        slack = std::isfinite(slack) ? slack : 0.0f;
+        for (std::size_t k = 1; k < 3; ++k) {
+            const float d = k == 1 ? -extent : extent;
+            low[k] = boxLow - d - slack;
+            high[k] = boxHigh - d + slack;
+            meets[k] = !(high[k] < reachLow || low[k] > reachHigh);
+        }
+    }
+
+    [[nodiscard]] bool anyShift() const { return meets[1] || meets[2]; }
+};
 
 void extend(Box& reach, const Box& b) {
     // Comparisons with NaN are false: a NaN edge leaves the reach as it was.
@@ -334,33 +347,26 @@ void WorldManager::findPartners(const Box& box, std::uint32_t after, const Seams
     if constexpr (!WRAPPING) {
         grid->candidates(box, after, nearby);
     } else {
-        // A partner meets box through its copy at d when it meets box less d. Most objects
-        // lie far from the seam: for them only the world itself is searched.
+        // A partner meets box through its copy at d when it meets box less d. Which shifts
+        // along each axis (none, back, forth) may reach one: for most objects, far from the
+        // seam, none but no shift at all, and the search is the bounded world's.
+        const AxisProbes xs(box.left, box.right, seams.width, reach.left, reach.right);
+        const AxisProbes ys(box.top, box.bottom, seams.height, reach.top, reach.bottom);
+        copies[0] = Vector::ZERO;
+        copyCount = 1;
+        if (!xs.anyShift() && !ys.anyShift()) {
+            grid->candidates(box, after, nearby);
+            return;
+        }
         nearby.clear();
         copyCount = 0;
-        // Which shifts along each axis (none, back, forth) may reach a partner: for most
-        // objects, far from the seam, no shift at all. Tried in the seams' order.
-        struct Probe {
-            float low, high;
-            bool meets;
-        };
-        const auto probes = [](float low, float high, float extent, float reachLow, float reachHigh) {
-            std::array<Probe, 3> p{Probe{low, high, true}, Probe{}, Probe{}};
-            for (std::size_t k = 1; k < 3 && extent > 0.0f; ++k) {
-                probeAxis(low, high, k == 1 ? -extent : extent, p[k].low, p[k].high);
-                p[k].meets = mayMeet(p[k].low, p[k].high, reachLow, reachHigh);
-            }
-            return p;
-        };
-        const auto xs = probes(box.left, box.right, seams.width, reach.left, reach.right);
-        const auto ys = probes(box.top, box.bottom, seams.height, reach.top, reach.bottom);
         const float shiftX[3] = {0.0f, -seams.width, seams.width};
         const float shiftY[3] = {0.0f, -seams.height, seams.height};
-        for (std::size_t yi = 0; yi < 3; ++yi) {
+        for (std::size_t yi = 0; yi < 3; ++yi) { // in the seams' order
             for (std::size_t xi = 0; xi < 3; ++xi) {
-                if (xs[xi].meets && ys[yi].meets) {
+                if (xs.meets[xi] && ys.meets[yi]) {
                     copies[static_cast<std::size_t>(copyCount++)] = Vector(shiftX[xi], shiftY[yi]);
-                    (void)grid->addCandidates(Box(xs[xi].low, xs[xi].high, ys[yi].low, ys[yi].high), after, nearby);
+                    (void)grid->addCandidates(Box(xs.low[xi], xs.high[xi], ys.low[yi], ys.high[yi]), after, nearby);
                 }
             }
         }
