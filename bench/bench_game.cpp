@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the engine did not start\n");
         return 1;
     }
-    std::srand(1); // once the engine is up: the sound system may draw numbers while it starts
+    mx::GameManager::getInstance().getRandom().setSeed(1);
     mx::GameManager& game = mx::GameManager::getInstance();
     mx::WorldManager& world = mx::WorldManager::getInstance();
     for (int i = 0; i < 30; ++i) {

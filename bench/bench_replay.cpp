@@ -15,12 +15,12 @@
 
 #include <mx/DisplayManager.h>
 #include <mx/GameManager.h>
+#include <mx/Hash.h>
 #include <mx/InputManager.h>
 
 #include "BenchSupport.h"
 #include "Menu.h"
 #include "GameSetup.h"
-#include "WorldHash.h"
 
 namespace {
 
@@ -44,7 +44,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the engine did not start, or the recording was refused\n");
         return 1;
     }
-    std::srand(input.getReplaySeed());
     mx::GameManager& game = mx::GameManager::getInstance();
 
     std::vector<double> phases[6];
@@ -73,7 +72,7 @@ int main(int argc, char** argv) {
     for (int k = 0; k < 6; ++k) {
         std::printf("| %s | %.0f%% | %.3f |\n", names[k], 100.0 * sums[k] / (seconds * 1000.0), bench::percentile(phases[k], 0.5));
     }
-    std::printf("\nworld hash: %016llx\n", static_cast<unsigned long long>(worldHash()));
+    std::printf("\nworld hash: %s\n", mx::Hash::toText(game.getWorldHash()).c_str());
     std::printf("budget: a three-minute round (5,400 frames of play) in under 8 s\n");
     game.shutDown();
     return 0;

@@ -217,7 +217,7 @@ TEST_F(Game, TheTimerHandsOverToTheMenuWhichClearsEveryGame150StepsLater) {
 /// the timer runs out, and the title returns. Every object's state after each frame.
 std::vector<std::vector<float>> playShortGame(Menu& menu, bool old) {
     WorldManager& world = WorldManager::getInstance();
-    std::srand(77);
+    GameManager::getInstance().getRandom().setSeed(77);
     menu.startGame();
     for (Object* o : world.getAllObjects()) {
         if (auto* timer = dynamic_cast<Timer*>(o)) timer->setValue(5); // 150 frames of play
@@ -277,7 +277,6 @@ protected:
 
 TEST_F(HeadlessGame, TheViewFollowsTheHeroToTheWorldsCornerAndNothingLiesBeyondItsWalls) {
     replay(script("0 key released SPACE\n1 mouse moved 20 2\nend 400\n")); // up and left
-    std::srand(input().getReplaySeed());
     game().run();
     const CellGrid& grid = display().getGrid();
     EXPECT_EQ(world().getViewFollowing()->getPosition(), Vector(-100, -50));

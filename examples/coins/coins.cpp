@@ -3,8 +3,6 @@
 // This file is the game; main.cpp runs it, coins_test.cpp tests it without a window.
 #include "coins.h"
 
-#include <cstdlib>
-
 #include <mx/DisplayManager.h>
 #include <mx/EventCollision.h>
 #include <mx/EventKeyboard.h>
@@ -74,9 +72,11 @@ public:
 
 /// A free cell inside the room, away from the inner wall.
 mx::Vector randomFreeCell() {
+    // The engine's random numbers: a recording replays with them to the same coins.
+    mx::Random& random = mx::GameManager::getInstance().getRandom();
     while (true) {
-        const int column = 1 + std::rand() % (ROOM_RIGHT - 1);
-        const int row = ROOM_TOP + 1 + std::rand() % (ROOM_BOTTOM - ROOM_TOP - 1);
+        const int column = random.between(1, ROOM_RIGHT - 1);
+        const int row = random.between(ROOM_TOP + 1, ROOM_BOTTOM - 1);
         if (column != INNER_WALL_COLUMN || row < INNER_WALL_TOP || row > INNER_WALL_BOTTOM) {
             return cellCentre(column, row);
         }

@@ -2,9 +2,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
+#include <mx/Hash.h>
 #include <mx/Manager.h>
 #include <mx/Random.h>
 
@@ -65,6 +67,18 @@ public:
     /// alike on every platform.
     [[nodiscard]] Random& getRandom() { return random; }
 
+    /// What a game adds to the world hash beyond its objects: called with the hash after
+    /// every object has gone into it.
+    using StateHasher = std::function<void(Hash&)>;
+    /// Adds a game's own state (a score, a level, whatever its objects do not hold) to the
+    /// world hash; an empty function adds nothing, as before any call.
+    void setStateHasher(StateHasher hasher) { stateHasher = std::move(hasher); }
+    /// A 64-bit hash of the world as it stands: every object's type, position and velocity
+    /// in the world's order, then the game's own state (setStateHasher). Two runs that end
+    /// in the same hash ended in the same world. Recordings carry it at checkpoints, and a
+    /// replay compares it with them (InputManager::startRecording, InputManager::startReplay).
+    [[nodiscard]] std::uint64_t getWorldHash() const;
+
 private:
     friend class Immortal<GameManager>;
     friend struct TestHooks;
@@ -108,6 +122,7 @@ private:
     Clock::time_point frameStart;
     FrameProfile profile;
     Random random;
+    StateHasher stateHasher;
 };
 
 } // namespace mx
