@@ -97,10 +97,8 @@ private:
     /// The end of a file that has no end line: refused, or kept up to its last checkpoint.
     std::optional<InputScriptError> cutShort(InputScript& script) const;
     /// Whether the line read last is where the writing of a file stopped: a last line
-    /// without its line end, or the zeros a disk may leave after the last write.
-    [[nodiscard]] bool isWhereWritingStopped() const {
-        return version >= CHECKPOINT_VERSION && (unended || (fieldCount > 0 && fields[0].front() == '\0'));
-    }
+    /// without its line end.
+    [[nodiscard]] bool isWhereWritingStopped() const { return version >= CHECKPOINT_VERSION && unended; }
     [[nodiscard]] InputScriptError error(std::string reason) const { return {lineNumber, std::move(reason)}; }
     [[nodiscard]] bool is(std::size_t count, std::string_view first) const {
         return fieldCount == count && fields[0] == first;
@@ -126,6 +124,9 @@ ScriptReader::Line ScriptReader::readLine() {
     Traits::int_type c = buffer != nullptr ? buffer->sbumpc() : Traits::eof();
     if (c == Traits::eof()) {
         return Line::END_OF_FILE;
+    }
+    if (c == '\0' && version >= CHECKPOINT_VERSION) {
+        return Line::END_OF_FILE; // the zeros a disk may leave after the last write: the file ends here
     }
     for (; c != Traits::eof() && c != '\n'; c = buffer->sbumpc()) {
         if (line.size() > InputManager::MAX_INPUT_LINE) {
