@@ -340,7 +340,8 @@ TEST(E2e, AWindowedRecordingEndedByASignalIsWholeAndAKilledOneLeavesItsPartToRep
             continue;
         }
         EXPECT_EQ(program.exit(10s), 0) << name << ": " << program.text();
-        EXPECT_EQ(test::countLines(program.text(), std::string("INFO: GameManager::run(): Stopped by SIG")), 1) << program.text();
+        EXPECT_EQ(test::countLines(program.text(), std::string("INFO: GameManager::run(): Asked to stop (") +
+                                               (number == SIGINT ? "SIGINT" : "SIGTERM") + "): the game ends here"), 1) << program.text();
         const std::string played = worldHashLine(program.text());
         ASSERT_NE(played, "") << program.text();
         const std::string recording = test::readFile("s.txt");

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <csignal>
 #include <limits>
 
 #include <mx/EventMouse.h>
@@ -255,6 +256,64 @@ TEST_F(Checkpoints, AFileCutShortReplaysToItsLastCheckpointWithAWarning) {
     EXPECT_EQ(test::countLines(GetCapturedStdout(), "before its first checkpoint: it was cut short with nothing whole to replay"), 1);
     replayAgain(recorded);
     EXPECT_FALSE(input().isReplayCutShort());
+}
+
+#ifdef _WIN32
+extern "C" __declspec(dllimport) int __stdcall GenerateConsoleCtrlEvent(unsigned long event, unsigned long group);
+#endif
+
+/// Asks the program to stop as a user or the system would: a signal here, a console event on Windows.
+struct StopRequest {
+    int code;
+    const char* name; ///< as the log names it
+};
+
+#ifdef _WIN32
+const StopRequest STOP_REQUESTS[] = {{0, "Ctrl-C"}, {1, "Ctrl-Break"}}; // CTRL_C_EVENT, CTRL_BREAK_EVENT
+void request(const StopRequest& stop) { (void)GenerateConsoleCtrlEvent(static_cast<unsigned long>(stop.code), 0); }
+#else
+const StopRequest STOP_REQUESTS[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
+void request(const StopRequest& stop) { (void)std::raise(stop.code); }
+#endif
+
+/// Asks to stop in a frame's step, then lets frames go by until the loop sees it.
+struct Stopper : Object {
+    explicit Stopper(StopRequest stop_) : stop(stop_) {}
+    int eventHandler(const Event* e) override {
+        if (e->getType() == EventStep::TYPE) {
+            if (GameManager::getInstance().getStepCount() == 3) request(stop);
+            // Windows calls its handler on a thread of its own: give it time, three seconds at most.
+            if (GameManager::getInstance().getStepCount() >= 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (GameManager::getInstance().getStepCount() == 3000) GameManager::getInstance().setGameOver(true);
+        }
+        return 0;
+    }
+    StopRequest stop;
+};
+
+TEST_F(Headless, AStopRequestEndsTheLoopAfterItsFrameAndTheRecordingWhole) {
+    for (const StopRequest& stop : STOP_REQUESTS) {
+        SCOPED_TRACE(stop.name);
+        new Stopper(stop);
+        ASSERT_EQ(input().startRecording("stopped.txt", 1), 0);
+        game().setGameOver(false);
+        CaptureStdout();
+        game().run();
+        const std::uint32_t frames = game().getStepCount();
+        const std::string out = GetCapturedStdout();
+        EXPECT_LT(frames, 3000u);
+#ifndef _WIN32
+        EXPECT_EQ(frames, 4u); // a signal is handled before raise returns: the frame that raised it is the last
+#endif
+        EXPECT_EQ(test::countLines(out, std::string("INFO: GameManager::run(): Asked to stop (") + stop.name + "): the game ends here"), 1) << out;
+        EXPECT_EQ(input().stopRecording(), 0);
+        const std::string recording = test::readFile("stopped.txt");
+        const std::string last = std::to_string(frames - 1) + " check " + Hash::toText(game().getWorldHash()) + "\nend " + std::to_string(frames) + "\n";
+        EXPECT_EQ(recording.substr(recording.size() - std::min(recording.size(), last.size())), last) << recording;
+        // Handled once, the next request would end the program as before: the engine's next start catches them again.
+        game().shutDown();
+        ASSERT_EQ(game().startUp(), 0);
+    }
 }
 
 /// An endless stream: a head, then the same text for ever.

@@ -131,7 +131,7 @@ std::uint32_t GameManager::loop(std::uint32_t maxFrames) {
         ++stepCount;
         ++frames;
         if (const char* request = platform::takeStopRequest(); request != nullptr && !gameOver) {
-            LogManager::getInstance().writeLog("INFO: GameManager::run(): Stopped by %s: the game ends here", request);
+            LogManager::getInstance().writeLog("INFO: GameManager::run(): Asked to stop (%s): the game ends here", request);
             gameOver = true;
         }
         if (gameOver) {
