@@ -270,10 +270,11 @@ struct StopRequest {
 
 #ifdef _WIN32
 const StopRequest STOP_REQUESTS[] = {{0, "Ctrl-C"}, {1, "Ctrl-Break"}}; // CTRL_C_EVENT, CTRL_BREAK_EVENT
-void request(const StopRequest& stop) { (void)GenerateConsoleCtrlEvent(static_cast<unsigned long>(stop.code), 0); }
+/// False when there is no console to send the event to (a program started without one).
+bool request(const StopRequest& stop) { return GenerateConsoleCtrlEvent(static_cast<unsigned long>(stop.code), 0) != 0; }
 #else
 const StopRequest STOP_REQUESTS[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
-void request(const StopRequest& stop) { (void)std::raise(stop.code); }
+bool request(const StopRequest& stop) { return std::raise(stop.code) == 0; }
 #endif
 
 /// Asks to stop in a frame's step, then lets frames go by until the loop sees it.
@@ -281,7 +282,10 @@ struct Stopper : Object {
     explicit Stopper(StopRequest stop_) : stop(stop_) {}
     int eventHandler(const Event* e) override {
         if (e->getType() == EventStep::TYPE) {
-            if (GameManager::getInstance().getStepCount() == 3) request(stop);
+            if (GameManager::getInstance().getStepCount() == 3 && !request(stop)) {
+                unsent = true;
+                GameManager::getInstance().setGameOver(true);
+            }
             // Windows calls its handler on a thread of its own: give it time, three seconds at most.
             if (GameManager::getInstance().getStepCount() >= 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (GameManager::getInstance().getStepCount() == 3000) GameManager::getInstance().setGameOver(true);
@@ -289,18 +293,23 @@ struct Stopper : Object {
         return 0;
     }
     StopRequest stop;
+    bool unsent = false;
 };
 
 TEST_F(Headless, AStopRequestEndsTheLoopAfterItsFrameAndTheRecordingWhole) {
     for (const StopRequest& stop : STOP_REQUESTS) {
         SCOPED_TRACE(stop.name);
-        new Stopper(stop);
+        auto* stopper = new Stopper(stop);
         ASSERT_EQ(input().startRecording("stopped.txt", 1), 0);
         game().setGameOver(false);
         CaptureStdout();
         game().run();
         const std::uint32_t frames = game().getStepCount();
         const std::string out = GetCapturedStdout();
+        if (stopper->unsent) {
+            (void)input().stopRecording();
+            GTEST_SKIP() << "no console to send " << stop.name << " to (under Wine, tests/wine_e2e.py ends a session as Windows does)";
+        }
         EXPECT_LT(frames, 3000u);
 #ifndef _WIN32
         EXPECT_EQ(frames, 4u); // a signal is handled before raise returns: the frame that raised it is the last

@@ -235,7 +235,7 @@ def play(folder, titles):
     return played
 
 
-def recordings_across(windows_folder, linux_game, linux_folder, windows_played):
+def recordings_across(windows_folder, linux_game, linux_folder, windows_played, titles):
     """The shipped round, a Windows recording and a Linux recording, each replayed on both:
     every checkpoint holds (exit 0) and each ends in one world hash."""
     windows = [WINE, os.path.join(windows_folder, "moltrix.exe")]
@@ -252,6 +252,21 @@ def recordings_across(windows_folder, linux_game, linux_folder, windows_played):
         check(status == 0 and hash_ == windows_played,
               "a session recorded on Windows replays on Linux through its checkpoints to the world it ended in",
               f"status {status}, {hash_}, played {windows_played}")
+
+    # The session ends (the user logs off): the recording ends whole, and replays on Linux.
+    program = start([*windows, "--record", "ended.txt"], windows_folder)
+    shown = wait_for(program, 60, lambda s: is_title(s, titles))
+    play_a_round_start("Moltrix", mouse_to)
+    subprocess.run([WINE, "wineboot", "--end-session"], check=True)
+    status, output = finish(program, 30)
+    played = world_hash(output)
+    ended = os.path.join(windows_folder, "ended.txt")
+    if check(shown and status == 0 and played and os.path.isfile(ended) and
+             "Asked to stop (the session ends)" in output, "the end of the session ends a Windows recording whole", output):
+        shutil.copy(ended, linux_folder)
+        status, hash_ = replay([linux_game], linux_folder, "ended.txt")
+        check(status == 0 and hash_ == played, "the recording of the ended session replays on Linux to its world",
+              f"status {status}, {hash_}, played {played}")
 
     program = start([linux_game, "--record", "linux-session.txt"], linux_folder)
     shown = wait_for(program, 20, lambda s: s.count(GREEN, 6, 4, 74, 16) > 8000)
@@ -316,7 +331,7 @@ def main():
         folder = os.path.join(player, os.path.basename(release)[:-len(".zip")])
         os.chmod(os.path.join(folder, "moltrix.exe"), 0o755)
         played = play(folder, titles)
-        recordings_across(folder, linux_game, linux_folder, played)
+        recordings_across(folder, linux_game, linux_folder, played, titles)
         play_locked(folder, titles)
     for exe in coins:
         play_coins(exe)
