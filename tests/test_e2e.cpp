@@ -354,9 +354,9 @@ TEST(E2e, AWindowedRecordingEndedByASignalIsWholeAndAKilledOneLeavesItsPartToRep
 TEST(E2e, AWriteErrorDuringTheRecordingIsReportedAtOnceAndTheRunFails) {
     test::ScratchDir dir{"mx-font.ttf", "sprites", "sounds"};
     const std::string round = (test::sourceDir() / "tests/data/full-round.txt").string();
-    // The recording outgrows the files the system allows, as on a disk that fills up.
+    // The recording outgrows the files the system allows (at about frame 800), as on a disk that fills up.
     Program program(dir.getPath(), MOLTRIX_GAME_BINARY, dir.getPath() / "output.txt", false,
-                    {"--replay", round, "--headless", "--record", "out.txt"}, 20000);
+                    {"--replay", round, "--headless", "--frames", "1200", "--record", "out.txt"}, 6000);
     EXPECT_EQ(program.exit(120s), 1) << program.text();
     EXPECT_EQ(test::countLines(program.text(), "ERROR: InputManager::endFrame(): Cannot write the recording 'out.txt.partial': File too large"), 1) << program.text();
     EXPECT_EQ(test::countLines(program.text(), "moltrix: the recording could not be written (File too large)"), 1);

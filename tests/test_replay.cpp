@@ -298,7 +298,6 @@ struct Stopper : Object {
 
 TEST_F(Headless, AStopRequestEndsTheLoopAfterItsFrameAndTheRecordingWhole) {
     for (const StopRequest& stop : STOP_REQUESTS) {
-        SCOPED_TRACE(stop.name);
         auto* stopper = new Stopper(stop);
         ASSERT_EQ(input().startRecording("stopped.txt", 1), 0);
         game().setGameOver(false);
@@ -310,12 +309,12 @@ TEST_F(Headless, AStopRequestEndsTheLoopAfterItsFrameAndTheRecordingWhole) {
             (void)input().stopRecording();
             GTEST_SKIP() << "no console to send " << stop.name << " to (under Wine, tests/wine_e2e.py ends a session as Windows does)";
         }
-        EXPECT_LT(frames, 3000u);
+        EXPECT_LT(frames, 3000u) << stop.name;
 #ifndef _WIN32
-        EXPECT_EQ(frames, 4u); // a signal is handled before raise returns: the frame that raised it is the last
+        EXPECT_EQ(frames, 4u) << stop.name; // a signal is handled before raise returns: the frame that raised it is the last
 #endif
         EXPECT_EQ(test::countLines(out, std::string("INFO: GameManager::run(): Asked to stop (") + stop.name + "): the game ends here"), 1) << out;
-        EXPECT_EQ(input().stopRecording(), 0);
+        EXPECT_EQ(input().stopRecording(), 0) << stop.name;
         const std::string recording = test::readFile("stopped.txt");
         const std::string last = std::to_string(frames - 1) + " check " + Hash::toText(game().getWorldHash()) + "\nend " + std::to_string(frames) + "\n";
         EXPECT_EQ(recording.substr(recording.size() - std::min(recording.size(), last.size())), last) << recording;
