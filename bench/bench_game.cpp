@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     const auto hashStart = std::chrono::steady_clock::now();
     std::uint64_t sink = 0;
     for (int i = 0; i < HASHES; ++i) {
-        sink ^= game.getWorldHash();
+        sink += game.getWorldHash(); // used, so that no call is left out
     }
     const double hashMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - hashStart).count() / HASHES;
     std::printf("\nRecording, side by side (%d frames each, in alternate blocks of %d; milliseconds of work a frame)\n\n",
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
                 bench::percentile(recorded, 0.5) / bench::percentile(plain, 0.5),
                 bench::percentile(recorded, 0.99) / bench::percentile(plain, 0.99));
     std::printf("\nA checkpoint's world hash (%zu objects): %.3f ms, every 30 frames: %.2f%% of the median frame's work "
-                "(%016llx)\n", world.getAllObjects().size(), hashMs, 100.0 * hashMs / 30.0 / bench::percentile(work, 0.5),
+                "(sum %016llx)\n", world.getAllObjects().size(), hashMs, 100.0 * hashMs / 30.0 / bench::percentile(work, 0.5),
                 static_cast<unsigned long long>(sink));
     std::printf("budget: recording and checkpoints add under 1%% to a frame's work\n");
     game.shutDown();
