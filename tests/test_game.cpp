@@ -43,6 +43,11 @@ TEST(Options, TheCommandLineIsReadOrRefusedWithItsReason) {
         {{"--frames", "9x"}, "--frames needs a whole number from 1 to 4294967295, not '9x'"},
         {{"--real-time", "--frames", "9"}, "--real-time is for --headless runs: a window always keeps real time"},
         {{"--headless", "--record", "r"}, "--headless needs --replay or --frames: without a window nothing else could end the run"},
+        // A file name that is none: empty, or the next option (its value left out), as --record used to take it.
+        {{"--record", ""}, "--record needs a file name, not an empty one"},
+        {{"--record", "--headless", "--frames", "9"}, "--record needs a file name, not the option '--headless' (for a file named so, write ./--headless)"},
+        {{"--replay", "-x"}, "--replay needs a file name, not the option '-x' (for a file named so, write ./-x)"},
+        {{"--replay", "a", "--replay", "b"}, "--replay is given twice"},
     };
     for (const auto& [arguments, reason] : refused) {
         EXPECT_FALSE(parseOptions(arguments, error));

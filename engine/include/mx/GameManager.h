@@ -36,7 +36,10 @@ public:
     static GameManager& getInstance();
 
     /// Runs frames until the game-over flag is seen at the end of a frame. The step count
-    /// starts again from 0.
+    /// starts again from 0. A request to stop the program (Ctrl-C, SIGTERM, SIGHUP; on
+    /// Windows also Ctrl-Break, the console closed, the session's end) sets the flag at the
+    /// end of the frame it came in, with a log line, so that the program ends cleanly: its
+    /// recording finished whole.
     void run();
 
     /// Runs count frames as run does, continuing the step count, or fewer when the
