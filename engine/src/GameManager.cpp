@@ -31,6 +31,12 @@ std::int64_t nowMicroseconds() {
 
 constexpr std::int64_t NS_PER_MS = 1000000;
 
+/// The session ends at once (Windows: the user logs off): the recording is finished within
+/// the call, for the process may end when it returns.
+void finishRecordingNow() {
+    (void)InputManager::getInstance().stopRecording();
+}
+
 /// Hands an object to draw to the pass of each altitude in turn: 0 first, and
 /// HIGHEST_ALTITUDE with everything above it. The length is re-read at each step:
 /// drawing may create objects.
@@ -64,10 +70,6 @@ void GameManager::sendStep(WorldManager& world) {
     }
 }
 
-namespace {
-
-} // namespace
-
 GameManager& GameManager::getInstance() {
     static Immortal<GameManager> instance;
     return instance.get();
@@ -87,6 +89,8 @@ int GameManager::startUpImpl() {
         platform::endTimerResolution();
         return -1;
     }
+    // Ctrl-C and the like end the loop after the frame, so that files are finished whole.
+    platform::catchStopRequests(finishRecordingNow);
     return 0;
 }
 
@@ -104,6 +108,8 @@ int GameManager::startManagers(std::span<Manager* const> order) {
 }
 
 void GameManager::shutDownImpl() {
+    // While the world still stands: a recording's last checkpoint is its hash.
+    (void)InputManager::getInstance().stopRecording(); // a failure is logged, and kept for the game to ask
     // The world goes first, so object destructors can still use the other managers.
     WorldManager::getInstance().shutDown();
     ResourceManager::getInstance().shutDown();
@@ -111,6 +117,7 @@ void GameManager::shutDownImpl() {
     DisplayManager::getInstance().shutDown();
     LogManager::getInstance().shutDown();
     platform::endTimerResolution();
+    platform::releaseStopRequests();
 }
 
 void GameManager::run() {
@@ -139,6 +146,10 @@ std::uint32_t GameManager::loop(std::uint32_t maxFrames) {
         logFrameProfile();
         ++stepCount;
         ++frames;
+        if (const char* request = platform::takeStopRequest(); request != nullptr && !gameOver) {
+            LogManager::getInstance().writeLog("INFO: GameManager::run(): Asked to stop (%s): the game ends here", request);
+            gameOver = true;
+        }
         if (gameOver) {
             break;
         }
@@ -162,6 +173,7 @@ void GameManager::runFrame() {
     drawObjects();
     const std::int64_t t5 = nowMicroseconds();
     DisplayManager::getInstance().swapBuffers();
+    InputManager::getInstance().endFrame(); // checkpoints: the world as this frame left it
     const std::int64_t t6 = nowMicroseconds();
 
     profile = FrameProfile{t1 - t0, t2 - t1, t3 - t2, t4 - t3, t5 - t4, t6 - t5, 0, t6 - t0};
@@ -218,6 +230,17 @@ void GameManager::drawCopies(WorldManager& world, const Seams& seams, Object* ob
     if (drawn == 0 && (object->isAlwaysDrawn() || dynamic_cast<ViewObject*>(object) != nullptr)) {
         (void)object->draw();
     }
+}
+
+std::uint64_t GameManager::getWorldHash() const {
+    Hash hash;
+    for (const Object* object : WorldManager::getInstance().getAllObjects()) {
+        hash.add(object->getType()).add(object->getPosition()).add(object->getVelocity());
+    }
+    if (stateHasher) {
+        stateHasher(hash);
+    }
+    return hash.get();
 }
 
 GameManager::FrameEnd GameManager::planFrameEnd(std::int64_t frameStartNs, std::int64_t nowNs,

@@ -8,6 +8,7 @@
 
 #include <mx/DisplayManager.h>
 #include <mx/GameManager.h>
+#include <mx/InputManager.h>
 
 namespace mx {
 
@@ -18,6 +19,10 @@ struct TestHooks {
     /// Runs the seven timed phases of one frame, all but the sleep (GameManager::getProfile
     /// then holds their durations).
     static void runFrame() { GameManager::getInstance().runFrame(); }
+
+    /// What the end of a frame does for input, without the frame: a recording's checkpoint,
+    /// a replay's check against its own.
+    static void endInputFrame() { InputManager::getInstance().endFrame(); }
 
     /// The draw phase alone: six passes by altitude over the world's objects.
     static void drawObjects() { GameManager::getInstance().drawObjects(); }
