@@ -8,6 +8,7 @@
 
 #include <mx/DisplayManager.h>
 #include <mx/GameManager.h>
+#include <mx/InputManager.h>
 
 namespace mx {
 
@@ -52,6 +53,18 @@ struct TestHooks {
     /// The cell backgrounds the pending frame will paint.
     [[nodiscard]] static std::size_t pendingBackgroundCount() {
         return DisplayManager::getInstance().getPendingBackgroundCount();
+    }
+
+    /// Hands the input manager a window event, as if the window had reported it: it is taken
+    /// in the next frame's input, after the window's own, and turned into the game's input
+    /// (and recorded) exactly as one from the window. Works headless too.
+    static void injectWindowEvent(const sf::Event& event) { InputManager::getInstance().injected.push_back(event); }
+
+    /// Tells the game how the joysticks stand now, as the input manager does in the first frame
+    /// of each new window with what SFML reports: an event for every difference from what the
+    /// game knows.
+    static void syncJoysticks(const std::array<JoystickState, Joystick::COUNT>& live) {
+        InputManager::getInstance().syncJoysticks(live);
     }
 
     /// Lays the display out for the window's present size, as the input manager does when
