@@ -164,9 +164,9 @@ protected:
     static mx::DisplayManager& display() { return mx::DisplayManager::getInstance(); }
     static mx::InputManager& input() { return mx::InputManager::getInstance(); }
     static mx::WorldManager& world() { return mx::WorldManager::getInstance(); }
-    /// An input script: this engine's header, then the lines given.
-    static std::string script(const std::string& body, std::uint32_t seed = 9) {
-        return "moltrix-input 1\nengine " + std::string(mx::engineVersion()) + "\nseed " + std::to_string(seed) + "\n" + body;
+    /// An input script of a format version: this engine's header, then the lines given.
+    static std::string script(const std::string& body, std::uint32_t seed = 9, int version = 1) {
+        return "moltrix-input " + std::to_string(version) + "\nengine " + std::string(mx::engineVersion()) + "\nseed " + std::to_string(seed) + "\n" + body;
     }
     /// Replays a script from the next frame on.
     static void replay(const std::string& text) {

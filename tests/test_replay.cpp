@@ -3,11 +3,16 @@
 #include <cmath>
 #include <limits>
 
+#include <mx/EventJoystick.h>
 #include <mx/EventMouse.h>
+#include <mx/EventMouseWheel.h>
+#include <mx/EventText.h>
 #include <mx/LogManager.h>
 #include <mx/Version.h>
+#include <mx/testing/TestHooks.h>
 
 #include "TestSupport.h"
+#include "WorldHash.h"
 
 using namespace mx;
 using testing::internal::CaptureStdout;
@@ -28,20 +33,34 @@ protected:
 /// Writes what reaches it: each event with its frame, and at each step what is held.
 struct Journal : Object {
     int eventHandler(const Event* e) override {
-        const auto frame = std::to_string(GameManager::getInstance().getStepCount());
+        const auto frame = std::to_string(steps);
         const InputManager& input = InputManager::getInstance();
         if (e->getType() == EventStep::TYPE) {
             lines.push_back(frame + " step" + (input.isKeyHeld(Keyboard::RIGHT) ? " RIGHT" : "") +
-                            (input.isKeyHeld(Keyboard::A) ? " A" : "") + (input.isMouseButtonHeld(0) ? " left" : ""));
+                            (input.isKeyHeld(Keyboard::A) ? " A" : "") + (input.isMouseButtonHeld(0) ? " left" : "") +
+                            (input.isJoystickConnected(0) ? " pad" : "") + (input.isJoystickButtonHeld(0, 2) ? " pad2" : "") +
+                            (input.getJoystickAxis(0, Joystick::X) != 0 ? " x=" + std::to_string(input.getJoystickAxis(0, Joystick::X)) : ""));
+            ++steps;
         } else if (const auto* k = dynamic_cast<const EventKeyboard*>(e)) {
             lines.push_back(frame + " key " + std::to_string(k->getKey()) + (k->getKeyboardAction() == KEY_PRESSED ? " down" : " up"));
         } else if (const auto* m = dynamic_cast<const EventMouse*>(e)) {
             const Vector p = m->getMousePosition();
             lines.push_back(frame + " mouse " + std::to_string(m->getMouseAction()) + " " + std::to_string(m->getMouseButton()) +
                             " " + std::to_string(p.x) + "," + std::to_string(p.y));
+        } else if (const auto* t = dynamic_cast<const EventText*>(e)) {
+            lines.push_back(frame + " text " + std::to_string(t->getUnicode()) + " " + t->getUtf8());
+        } else if (const auto* w = dynamic_cast<const EventMouseWheel*>(e)) {
+            const Vector p = w->getMousePosition();
+            lines.push_back(frame + " wheel " + std::to_string(w->getWheel()) + " " + std::to_string(w->getDelta()) + " " +
+                            std::to_string(p.x) + "," + std::to_string(p.y));
+        } else if (const auto* j = dynamic_cast<const EventJoystick*>(e)) {
+            lines.push_back(frame + " joystick " + std::to_string(j->getJoystick()) + " " + std::to_string(j->getJoystickAction()) +
+                            " " + std::to_string(j->getButton()) + " " + std::to_string(j->getAxis()) + " " +
+                            std::to_string(j->getPosition()));
         }
         return 0;
     }
+    int steps = 0;
     Strings lines;
 };
 
@@ -72,10 +91,22 @@ TEST_F(Headless, ReplayHandsEachFrameItsEventsInOrderAndEndsTheRun) {
 }
 
 TEST_F(Headless, RecordingAReplayWritesTheSameFile) {
-    const std::string original = script("0 mouse moved 12.8 0.33333334\n0 mouse pressed extra2 0 -0\n"
-                                        "3 key released UNDEFINED\n3 key pressed NUM0\n3 forget-held\n"
-                                        "9 mouse released right 79.99 23.96875\n11 close\nend 12\n",
-                                        std::numeric_limits<std::uint32_t>::max());
+    const std::string body = "0 mouse moved 12.8 0.33333334\n0 mouse pressed extra2 0 -0\n"
+                             "3 key released UNDEFINED\n3 key pressed NUM0\n3 forget-held\n"
+                             "9 mouse released right 79.99 23.96875\n";
+    const std::string original = script(body + "9 key pressed LSHIFT\n9 key released DEL\n9 text U+0007\n9 text U+00E9\n"
+                                        "9 text U+10FFFF\n10 wheel vertical -0.1 1 2.5\n10 wheel horizontal 3 0 0\n"
+                                        "10 joystick 7 connected\n10 joystick 7 moved povy -100\n"
+                                        "10 joystick 7 moved x 0.33333334\n10 joystick 7 pressed 31\n"
+                                        "10 joystick 7 released 0\n10 joystick 7 disconnected\n11 close\nend 12\n",
+                                        std::numeric_limits<std::uint32_t>::max(), 2);
+    // A file of the first format replays, and is recorded again in the new one.
+    replay(script(body + "end 10\n"));
+    ASSERT_EQ(input().startRecording("copy.txt", input().getReplaySeed()), 0);
+    EXPECT_EQ(game().runFrames(100), 10u);
+    input().stopRecording();
+    EXPECT_EQ(test::readFile("copy.txt"), script(body + "end 10\n", 9, 2));
+    game().setGameOver(false);
     replay(original);
     EXPECT_EQ(input().getReplaySeed(), std::numeric_limits<std::uint32_t>::max());
     ASSERT_EQ(input().startRecording("copy.txt", input().getReplaySeed()), 0);
@@ -110,10 +141,11 @@ private:
 TEST_F(Headless, BadInputFilesAreRefusedWithALogLineAndChangeNothing) {
     replay(script("end 5\n", 77));
     const std::string header = script("");
+    const std::string v2 = script("", 9, 2);
     const std::pair<std::string, std::string> bad[] = {
         {"", "line 1: not an input file"},
         {"\x89PNG\r\n\x1a\n", "line 1: not an input file"},
-        {"moltrix-input 2\n", "line 1: format version 2 is newer than this engine reads (1)"},
+        {"moltrix-input 3\n", "line 1: format version 3 is newer than this engine reads (2)"},
         {"moltrix-input 1\nseed 3\n", "line 2: expected 'engine <version>'"},
         {"moltrix-input 1\nengine 0.1\nseed 4294967296\n", "line 3: expected 'seed"},
         {header + "0 key pressed SPACE\n", "line 5: the file ends before its 'end' line: it was cut short"},
@@ -130,6 +162,23 @@ TEST_F(Headless, BadInputFilesAreRefusedWithALogLineAndChangeNothing) {
         {header + "end 3 4\n", "line 4: expected 'end <frame count>'"},
         {header + "0 close " + std::string(250, 'x') + "\nend 1\n", "line 4: a line longer than 200 characters"},
         {header + "0 a b c d e f g h i\nend 1\n", "line 4: too many fields"},
+        // A version 1 file holds only what the first engine wrote.
+        {header + "0 text U+0041\nend 1\n", "line 4: 'text' lines come with format version 2; this file is version 1"},
+        {header + "0 joystick 0 connected\nend 1\n", "line 4: 'joystick' lines come with format version 2"},
+        {header + "0 key pressed LSHIFT\nend 1\n", "line 4: no key is named 'LSHIFT' in format version 1"},
+        {v2 + "0 key pressed Delete\nend 1\n", "line 4: no key is named 'Delete'"},
+        {v2 + "0 text U+D800\nend 1\n", "line 4: expected 'text U+XXXX'"},
+        {v2 + "0 text U+110000\nend 1\n", "line 4: expected 'text U+XXXX'"},
+        {v2 + "0 text A\nend 1\n", "line 4: expected 'text U+XXXX'"},
+        {v2 + "0 text U+-41\nend 1\n", "line 4: expected 'text U+XXXX'"},
+        {v2 + "0 wheel sideways 1 0 0\nend 1\n", "line 4: expected 'wheel vertical|horizontal NOTCHES X Y'"},
+        {v2 + "0 wheel vertical inf 0 0\nend 1\n", "line 4: expected 'wheel vertical|horizontal NOTCHES X Y'"},
+        {v2 + "0 wheel vertical 1 0\nend 1\n", "line 4: expected 'wheel vertical|horizontal NOTCHES X Y'"},
+        {v2 + "0 joystick 8 connected\nend 1\n", "line 4: expected 'joystick N pressed|released BUTTON'"},
+        {v2 + "0 joystick 0 pressed 32\nend 1\n", "line 4: expected 'joystick N pressed|released BUTTON', a button from 0 to 31"},
+        {v2 + "0 joystick 0 moved w 1\nend 1\n", "line 4: expected 'joystick N moved x|y|z|r|u|v|povx|povy POSITION'"},
+        {v2 + "0 joystick 0 moved x 100.5\nend 1\n", "line 4: expected 'joystick N moved"},
+        {v2 + "0 joystick 0 connected 1\nend 1\n", "line 4: expected 'joystick N pressed|released BUTTON'"},
     };
     for (const auto& [text, reason] : bad) {
         std::istringstream in(text);
@@ -191,6 +240,129 @@ TEST_F(Headless, TheGridHoldsTheLastFrameShownAndReadsAsText) {
     display().setBackgroundColor(BLACK); // clears what the next frame drew so far
     display().swapBuffers();
     EXPECT_EQ(display().getGrid(), CellGrid(80, 24, BLACK));
+}
+
+/// Moves by what is typed, the wheel and the left stick, so that the world shows every input.
+struct Steered : Object {
+    Steered() { setSolidness(INTANGIBLE); }
+    int eventHandler(const Event* e) override {
+        const InputManager& input = InputManager::getInstance();
+        if (const auto* wheel = dynamic_cast<const EventMouseWheel*>(e)) {
+            setPosition(getPosition() + Vector(0, wheel->getDelta()));
+        } else if (const auto* text = dynamic_cast<const EventText*>(e)) {
+            setPosition(getPosition() + Vector(0.5f * static_cast<float>(text->getUnicode() % 7), 0));
+        } else if (e->getType() == EventStep::TYPE) {
+            setVelocity(Vector(input.getJoystickAxis(0, Joystick::X) / 100, input.isJoystickButtonHeld(0, 2) ? 0.25f : 0.0f));
+        }
+        return 0;
+    }
+};
+
+/// The window's events of a short session, by frame: a gamepad, text, the wheel, a tap.
+std::vector<std::vector<sf::Event>> gamepadSession() {
+    using E = sf::Event;
+    return {
+        {E(E::JoystickConnected{0}), E(E::TextEntered{U'N'}), E(E::TextEntered{U'\u00e9'})},
+        {E(E::JoystickMoved{0, sf::Joystick::Axis::X, 55.5f}), E(E::MouseWheelScrolled{sf::Mouse::Wheel::Vertical, -1.5f, {128, 96}}),
+         E(E::TextEntered{U'\U0001F600'})},
+        {E(E::JoystickButtonPressed{0, 2}), E(E::JoystickButtonReleased{0, 2}), E(E::KeyPressed{sf::Keyboard::Key::LShift})},
+        {E(E::JoystickButtonPressed{0, 2}), E(E::MouseWheelScrolled{sf::Mouse::Wheel::Horizontal, 0.25f, {0, 0}})},
+        {},
+        {E(E::JoystickButtonReleased{0, 2}), E(E::JoystickMoved{0, sf::Joystick::Axis::X, 0.0f}), E(E::KeyReleased{sf::Keyboard::Key::LShift}),
+         E(E::JoystickDisconnected{0})},
+        {},
+        {},
+    };
+}
+
+TEST_F(Headless, ASessionWithTextTheWheelAndAGamepadReplaysToTheSameEventsAndWorld) {
+    auto* journal = new Journal;
+    auto* steered = new Steered;
+    steered->setPosition(Vector(10, 10));
+    ASSERT_EQ(input().startRecording("session.txt", 5), 0);
+    for (const std::vector<sf::Event>& frame : gamepadSession()) {
+        for (const sf::Event& event : frame) TestHooks::injectWindowEvent(event);
+        ASSERT_EQ(game().runFrames(1), 1u);
+    }
+    input().stopRecording();
+    const Strings played = journal->lines;
+    const std::uint64_t playedWorld = worldHash();
+    EXPECT_EQ(played, (Strings{"0 joystick 0 3 -1 -1 0.000000", "0 text 78 N", "0 text 233 \u00e9", "0 step pad",
+                               "1 joystick 0 2 -1 0 55.500000", "1 wheel 0 -1.500000 10.000000,3.000000",
+                               "1 text 128512 \U0001F600", "1 step pad x=55.500000",
+                               "2 joystick 0 0 2 -1 0.000000", "2 joystick 0 1 2 -1 0.000000", "2 key 22 down",
+                               "2 step pad pad2 x=55.500000", // a tap counts for its frame
+                               "3 joystick 0 0 2 -1 0.000000", "3 wheel 1 0.250000 0.000000,0.000000", "3 step pad pad2 x=55.500000",
+                               "4 step pad pad2 x=55.500000", "5 joystick 0 1 2 -1 0.000000", "5 joystick 0 2 -1 0 0.000000",
+                               "5 key 22 up", "5 joystick 0 4 -1 -1 0.000000", "5 step", "6 step", "7 step"}));
+    // The file: the session's inputs in their frames.
+    EXPECT_EQ(test::readFile("session.txt"),
+              script("0 joystick 0 connected\n0 text U+004E\n0 text U+00E9\n1 joystick 0 moved x 55.5\n"
+                     "1 wheel vertical -1.5 10 3\n1 text U+1F600\n2 joystick 0 pressed 2\n2 joystick 0 released 2\n"
+                     "2 key pressed LSHIFT\n3 joystick 0 pressed 2\n3 wheel horizontal 0.25 0 0\n"
+                     "5 joystick 0 released 2\n5 joystick 0 moved x 0\n5 key released LSHIFT\n5 joystick 0 disconnected\n"
+                     "end 8\n",
+                     5, 2));
+
+    // The same session again from its file, in a new world: the same events, the same world.
+    game().shutDown();
+    ASSERT_EQ(game().startUp(), 0);
+    WorldManager::getInstance().setView(Box(0, 80, 0, 24));
+    journal = new Journal;
+    (new Steered)->setPosition(Vector(10, 10));
+    ASSERT_EQ(input().startReplay("session.txt"), 0);
+    game().run();
+    EXPECT_EQ(journal->lines, played);
+    EXPECT_EQ(worldHash(), playedWorld);
+    EXPECT_FALSE(input().isJoystickConnected(0));
+}
+
+TEST_F(Headless, WindowEventsThatNoInputFileCouldHoldAreLeftOutAndAxesKeepTheirRange) {
+    auto* journal = new Journal;
+    using E = sf::Event;
+    for (const E& event : {E(E::JoystickButtonPressed{8, 0}), E(E::JoystickButtonPressed{0, 32}), E(E::TextEntered{0xD800}),
+                           E(E::TextEntered{0x110000}), E(E::MouseWheelScrolled{sf::Mouse::Wheel::Vertical, std::nanf(""), {}}),
+                           E(E::JoystickMoved{0, sf::Joystick::Axis::PovY, std::nanf("")}), E(E::JoystickConnected{9}),
+                           E(E::JoystickMoved{3, sf::Joystick::Axis::PovY, 250.0f})}) {
+        TestHooks::injectWindowEvent(event);
+    }
+    ASSERT_EQ(input().startRecording("odd.txt", 1), 0);
+    ASSERT_EQ(game().runFrames(1), 1u);
+    input().stopRecording();
+    EXPECT_EQ(journal->lines, (Strings{"0 joystick 3 2 -1 7 100.000000", "0 step"}));
+    EXPECT_EQ(input().getJoystickAxis(3, Joystick::POV_Y), 100.0f);
+    EXPECT_EQ(input().getJoystickAxis(8, Joystick::X), 0.0f);
+    EXPECT_FALSE(input().isJoystickButtonHeld(0, 32));
+    EXPECT_EQ(test::readFile("odd.txt"), script("0 joystick 3 moved povy 100\nend 1\n", 1, 2));
+}
+
+TEST_F(Headless, JoysticksPluggedInBeforeTheWindowOpenedAreToldAsIfPluggedInThen) {
+    auto* journal = new Journal;
+    std::array<JoystickState, Joystick::COUNT> live{};
+    live[1].connected = true;
+    live[1].axes[Joystick::Z] = -100.0f;   // a trigger at rest
+    live[1].axes[Joystick::X] = 0.05f;     // within the threshold of rest: no move
+    live[1].buttons.set(4);
+    TestHooks::syncJoysticks(live);
+    EXPECT_EQ(journal->lines, (Strings{"0 joystick 1 3 -1 -1 0.000000", "0 joystick 1 2 -1 2 -100.000000",
+                                       "0 joystick 1 0 4 -1 0.000000"}));
+    EXPECT_TRUE(input().isJoystickConnected(1));
+    EXPECT_TRUE(input().isJoystickButtonHeld(1, 4));
+    journal->lines.clear();
+    TestHooks::syncJoysticks(live); // nothing changed
+    EXPECT_TRUE(journal->lines.empty());
+    live[1].buttons.reset(4);
+    live[1].axes[Joystick::Z] = 30.0f;
+    TestHooks::syncJoysticks(live);
+    EXPECT_EQ(journal->lines, (Strings{"0 joystick 1 2 -1 2 30.000000", "0 joystick 1 1 4 -1 0.000000"}));
+    journal->lines.clear();
+    live[1] = JoystickState{};
+    live[1].buttons.set(4); // SFML's state of an unplugged joystick counts for nothing
+    input().getInput();     // a new frame: the release above no longer counts as held
+    TestHooks::syncJoysticks(live);
+    EXPECT_EQ(journal->lines, (Strings{"0 joystick 1 4 -1 -1 0.000000"})); // no releases or moves of its own
+    EXPECT_FALSE(input().isJoystickConnected(1));
+    EXPECT_EQ(input().getJoystickAxis(1, Joystick::Z), 0.0f);
 }
 
 } // namespace
