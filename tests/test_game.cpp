@@ -162,6 +162,8 @@ TEST_F(Game, NestsCollectBirdsOfTheirColourOnly) {
     EXPECT_EQ(counters[1]->getValue(), 0);
     EXPECT_EQ(score->getValue(), 4);
     EXPECT_EQ(score->getHootCount(), 2);
+    // The game's sounds keep one voice: the second hoot started the first again.
+    EXPECT_EQ(resources().getSound("Hoot")->getPlayingCount(), 1);
     EXPECT_FALSE(Bird::birdlist.contains(home[0])); // gone after the frame
     EXPECT_TRUE(Bird::birdlist.contains(stranger));
     EXPECT_TRUE(Bird::birdlist.contains(hero));

@@ -8,8 +8,10 @@
 #include <mx/Color.h>
 #include <mx/LogManager.h>
 
+#include "DataFile.h"
 #include "Immortal.h"
 #include "Platform.h"
+#include "Volume.h"
 
 namespace mx {
 
@@ -91,6 +93,7 @@ ResourceManager& ResourceManager::getInstance() {
 int ResourceManager::startUpImpl() {
     sprites.clear();
     sounds.clear();
+    music.clear();
     sprites.reserve(SPRITE_TABLE_SIZE);
     sounds.reserve(SOUND_TABLE_SIZE);
     std::error_code error;
@@ -104,6 +107,7 @@ int ResourceManager::startUpImpl() {
 void ResourceManager::shutDownImpl() {
     sprites.clear();
     sounds.clear(); // destroying a sound stops it
+    music.clear();
 }
 
 int ResourceManager::loadSprite(std::string filename, std::string label) {
@@ -238,6 +242,41 @@ int ResourceManager::loadSound(std::string filename, std::string label) {
 
 Sound* ResourceManager::getSound(std::string label) const {
     return findByLabel(sounds, label);
+}
+
+int ResourceManager::loadMusic(std::string filename, std::string label) {
+    if (refusedBeforeStartUp("loadMusic", filename) || getMusicCount() >= MUSIC_TABLE_SIZE) {
+        return -1;
+    }
+    LogManager& log = LogManager::getInstance();
+    const std::filesystem::path file = resolve(filename);
+    // A FIFO or a device would hold the stream, and the game, for ever.
+    if (const auto problem = whyNotDataFile(file)) {
+        log.writeLog("ERROR: ResourceManager::loadMusic(): Cannot play '%s': it %s", filename.c_str(), problem->c_str());
+        return -1;
+    }
+    auto tune = std::make_unique<Music>();
+    if (!tune->openFromFile(file)) {
+        log.writeLog("ERROR: ResourceManager::loadMusic(): Cannot play '%s': no sound format SFML decodes", filename.c_str());
+        return -1;
+    }
+    tune->setLabel(std::move(label));
+    music.push_back(std::move(tune));
+    return 0;
+}
+
+Music* ResourceManager::getMusic(std::string label) const {
+    return findByLabel(music, label);
+}
+
+void ResourceManager::setMasterVolume(float volume) {
+    masterVolume = clampVolume(volume);
+    for (const auto& sound : sounds) {
+        sound->applyVolume();
+    }
+    for (const auto& tune : music) {
+        tune->applyVolume();
+    }
 }
 
 std::filesystem::path ResourceManager::resolve(const std::filesystem::path& file) const {
