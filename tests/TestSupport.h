@@ -40,6 +40,15 @@ inline void setUserStateFolder(const std::filesystem::path& folder) {
 #endif
 }
 
+/// Points the user's data folder ($XDG_DATA_HOME, %APPDATA% on Windows) at a folder.
+inline void setUserDataFolder(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    ::_wputenv_s(L"APPDATA", folder.c_str());
+#else
+    ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
+#endif
+}
+
 /// Where tests leave screenshots; scripts/update-docs copies them to docs/.
 inline std::filesystem::path screenshot(const char* name) {
     static const auto dir = std::filesystem::absolute(MOLTRIX_BINARY_DIR) / "screenshots";

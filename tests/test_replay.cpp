@@ -365,4 +365,74 @@ TEST_F(Headless, JoysticksPluggedInBeforeTheWindowOpenedAreToldAsIfPluggedInThen
     EXPECT_EQ(input().getJoystickAxis(1, Joystick::Z), 0.0f);
 }
 
+TEST_F(Headless, TheSaveFolderIsMadeOnFirstUseAndHeadlessScreenshotsAreTheGridAsText) {
+    ResourceManager& resources = ResourceManager::getInstance();
+    test::setUserDataFolder(dir.getPath() / "data");
+    const auto refused = [&](const std::string& name, const std::string& reason) {
+        resources.setGameName(name);
+        CaptureStdout();
+        EXPECT_FALSE(resources.getSaveFolder().has_value()) << name;
+        EXPECT_EQ(test::countLines(GetCapturedStdout(), "ERROR: ResourceManager::getSaveFolder(): No save folder: " + reason), 1) << name;
+    };
+    refused("", "the game has no name: name it with setGameName");
+    for (const char* bad : {"..", "a/b", "a\\b", "C:", "what?", "dot.", "blank ", "tab\t"}) {
+        refused(bad, "the game's name '" + std::string(bad) + "' cannot name a folder");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.getPath() / "data")); // nothing is made for a name that cannot be one
+    resources.setGameName("Bricks");
+    CaptureStdout();
+    const auto folder = resources.getSaveFolder();
+    ASSERT_TRUE(folder.has_value());
+    EXPECT_EQ(*folder, dir.getPath() / "data" / "Bricks");
+    EXPECT_TRUE(std::filesystem::is_directory(*folder));
+    EXPECT_EQ(resources.getSaveFolder(), folder); // made once, said once
+    EXPECT_EQ(test::countLines(GetCapturedStdout(), "INFO: ResourceManager::getSaveFolder(): Made the save folder"), 1);
+
+    // Headless, a screenshot is the grid of the frame last shown, as text with its colours.
+    display().drawString(Vector(2, 1), "best 120", LEFT_JUSTIFIED, YELLOW);
+    display().swapBuffers();
+    display().drawString(Vector(2, 1), "not shown yet", LEFT_JUSTIFIED, RED);
+    CaptureStdout();
+    const auto first = display().takeScreenshot();
+    const auto second = display().takeScreenshot();
+    const std::string log = GetCapturedStdout();
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);
+    EXPECT_EQ(first->parent_path(), *folder);
+    EXPECT_EQ(first->extension(), ".txt");
+    EXPECT_EQ(first->filename().string().rfind("screenshot-", 0), 0u);
+    EXPECT_EQ(test::readFile(*second), display().getGrid().getText(true));
+    EXPECT_NE(test::readFile(*first).find("\n  best 120"), std::string::npos);
+    EXPECT_EQ(test::countLines(log, "INFO: DisplayManager::takeScreenshot(): Saved '" + first->string() + "'"), 1);
+    // A file is replaced whole; what cannot be written is refused with its reason and leaves nothing.
+    std::ofstream("old.txt") << std::string(100000, 'x');
+    EXPECT_EQ(display().saveScreenshot("old.txt"), 0);
+    EXPECT_EQ(test::readFile("old.txt"), display().getGrid().getText(true));
+    CaptureStdout();
+    EXPECT_EQ(display().saveScreenshot(*folder), -1);
+    EXPECT_EQ(display().saveScreenshot("no/such/folder/x.txt"), -1);
+    const std::string failures = GetCapturedStdout();
+    EXPECT_EQ(test::countLines(failures, "Cannot save '" + folder->string() + "': it is a folder"), 1) << failures;
+    EXPECT_EQ(test::countLines(failures, "Cannot save 'no/such/folder/x.txt': cannot write it"), 1) << failures;
+    EXPECT_FALSE(std::filesystem::exists("no"));
+    // Something else where the folder would be: no folder, and why.
+    resources.setGameName("Taken");
+    std::ofstream(dir.getPath() / "data" / "Taken") << "a file";
+    CaptureStdout();
+    EXPECT_FALSE(resources.getSaveFolder().has_value());
+    EXPECT_FALSE(display().takeScreenshot().has_value());
+    EXPECT_EQ(test::countLines(GetCapturedStdout(), "ERROR: ResourceManager::getSaveFolder(): Cannot make the save folder"), 2);
+#ifndef _WIN32
+    // A relative XDG_DATA_HOME is no folder by the XDG rules: the one under HOME serves.
+    ::setenv("XDG_DATA_HOME", "relative", 1);
+    const std::string home = ::getenv("HOME");
+    ::setenv("HOME", (dir.getPath() / "home").c_str(), 1);
+    resources.setGameName("Bricks");
+    EXPECT_EQ(resources.getSaveFolder(), dir.getPath() / "home" / ".local" / "share" / "Bricks");
+    ::setenv("HOME", home.c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
+#endif
+    resources.setGameName("");
+}
+
 } // namespace

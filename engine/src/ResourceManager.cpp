@@ -1,5 +1,6 @@
 #include <mx/ResourceManager.h>
 
+#include <algorithm>
 #include <cctype>
 #include <exception>
 #include <fstream>
@@ -281,6 +282,55 @@ void ResourceManager::setMasterVolume(float volume) {
 
 std::filesystem::path ResourceManager::resolve(const std::filesystem::path& file) const {
     return dataFolder.empty() || file.is_absolute() ? file : dataFolder / file;
+}
+
+namespace {
+
+/// Why a game's name cannot name a folder on every platform, or nothing.
+std::optional<std::string> whyNotFolderName(const std::string& name) {
+    constexpr std::size_t MAX_NAME = 100;
+    if (name.empty()) {
+        return "the game has no name: name it with setGameName";
+    }
+    if (name.size() > MAX_NAME || name == "." || name == ".." || name.back() == '.' || name.back() == ' ' ||
+        name.find_first_of("/\\:*?\"<>|") != std::string::npos ||
+        std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 32; })) {
+        return "the game's name '" + clipped(name) + "' cannot name a folder";
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> ResourceManager::getSaveFolder() const {
+    LogManager& log = LogManager::getInstance();
+    if (const auto problem = whyNotFolderName(gameName)) {
+        log.writeLog("ERROR: ResourceManager::getSaveFolder(): No save folder: %s", problem->c_str());
+        return std::nullopt;
+    }
+    const std::filesystem::path base = platform::userDataFolder();
+    if (base.empty()) {
+        log.writeLog("ERROR: ResourceManager::getSaveFolder(): No save folder: the user's data folder is unknown "
+#ifdef _WIN32
+                     "(APPDATA is not set)");
+#else
+                     "(neither XDG_DATA_HOME nor HOME is set)");
+#endif
+        return std::nullopt;
+    }
+    const std::filesystem::path folder = base / std::filesystem::path(std::u8string(gameName.begin(), gameName.end())); // UTF-8
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error)) {
+        return folder;
+    }
+    std::filesystem::create_directories(folder, error);
+    if (error || !std::filesystem::is_directory(folder, error)) {
+        log.writeLog("ERROR: ResourceManager::getSaveFolder(): Cannot make the save folder '%s': %s",
+                     folder.string().c_str(), error ? error.message().c_str() : "something else is there");
+        return std::nullopt;
+    }
+    log.writeLog("INFO: ResourceManager::getSaveFolder(): Made the save folder '%s'", folder.string().c_str());
+    return folder;
 }
 
 std::optional<std::filesystem::path> ResourceManager::findDataFolder(const std::filesystem::path& marker,

@@ -81,6 +81,21 @@ public:
     [[nodiscard]] static std::optional<std::filesystem::path> findDataFolder(const std::filesystem::path& marker,
                                                                              const std::string& gameName);
 
+    /// Names the game, for the folders the engine keeps its files in: the save folder
+    /// (getSaveFolder). A name is a single folder name: not empty, no longer than 100
+    /// characters, without / \\ : * ? " < > | or control characters, not . or .., and not
+    /// ending in a dot or a blank. Set it before start-up or after.
+    void setGameName(std::string name) { gameName = std::move(name); }
+    /// The game's name; empty until setGameName.
+    [[nodiscard]] const std::string& getGameName() const { return gameName; }
+
+    /// The user's folder for the game's own files, kept between runs (best scores, settings,
+    /// screenshots): the game's name (setGameName) under $XDG_DATA_HOME, or ~/.local/share,
+    /// on Linux and %APPDATA% on Windows. Made, with the folders above it, on first use. Nothing,
+    /// and a log line, when the game has no name or the folder cannot be made. Nothing is
+    /// made for a game that never asks.
+    [[nodiscard]] std::optional<std::filesystem::path> getSaveFolder() const;
+
     /// The number of sprites loaded.
     [[nodiscard]] int getSpriteCount() const { return static_cast<int>(sprites.size()); }
     /// The number of sounds loaded.
@@ -104,6 +119,7 @@ private:
     std::vector<std::unique_ptr<Sound>> sounds;
     std::vector<std::unique_ptr<Music>> music;
     std::filesystem::path dataFolder;
+    std::string gameName;
     float masterVolume = 100.0f;
 };
 
