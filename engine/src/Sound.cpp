@@ -26,6 +26,9 @@ bool Sound::loadFromFile(const std::filesystem::path& file) {
 }
 
 Sound::Voice& Sound::nextVoice() {
+    if (voiceCount == 1) {
+        return voices.front(); // SFML plays it again from the start
+    }
     for (Voice& voice : voices) {
         if (!playing(*voice.sound)) {
             return voice;
@@ -47,8 +50,7 @@ void Sound::play() {
     }
     Voice& voice = nextVoice();
     voice.started = ++plays;
-    voice.sound->stop(); // a voice cut off starts from the beginning
-    voice.sound->play();
+    voice.sound->play(); // one still playing, cut off, starts again from the beginning
 }
 
 void Sound::stop() {

@@ -69,7 +69,8 @@ public:
     /// a file has loaded. Settings made on it reach no other voice: see getVoice.
     [[nodiscard]] sf::Sound* getSound() const { return getVoice(0); }
     /// A voice, from 0 to the voices made so far less one (made as plays need them); null for
-    /// another number. Valid until the next setVoiceCount or loadFromFile.
+    /// another number. Valid until the next setVoiceCount or loadFromFile. A voice paused
+    /// through it counts as free, and the play that takes it resumes it.
     [[nodiscard]] sf::Sound* getVoice(int index) const;
     /// The decoded samples.
     [[nodiscard]] const sf::SoundBuffer& getBuffer() const { return buffer; }
