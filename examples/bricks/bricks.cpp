@@ -252,6 +252,9 @@ struct Best {
     std::string name;
 };
 
+/// The longest name kept with a best score.
+constexpr std::size_t NAME_LENGTH = 12;
+
 /// Where the best score is kept; nothing when there is no save folder (the log says why).
 std::optional<std::filesystem::path> bestFile() {
     const auto folder = mx::ResourceManager::getInstance().getSaveFolder();
@@ -262,10 +265,14 @@ std::optional<std::filesystem::path> bestFile() {
 /// anything else) counts as none.
 Best loadBest() {
     const auto file = bestFile();
-    std::ifstream in(file.value_or(""));
-    std::string line;
-    if (!file || !in.is_open() || !std::getline(in, line) || line.size() > 40) {
-        return {};
+    std::error_code error;
+    if (!file || !std::filesystem::is_regular_file(*file, error)) {
+        return {}; // none yet; and a FIFO or a device is never opened, which could wait for ever
+    }
+    std::ifstream in(*file);
+    char line[64] = {};
+    if (!in.getline(line, sizeof line)) {
+        return {}; // empty, or a first line longer than any best score's
     }
     std::istringstream fields(line);
     Best best;
@@ -273,6 +280,7 @@ Best loadBest() {
         return {};
     }
     std::getline(fields >> std::ws, best.name);
+    best.name.resize(std::min(best.name.size(), NAME_LENGTH));
     return best;
 }
 
@@ -283,13 +291,21 @@ void saveBest(const Best& best) {
     if (!file) {
         return;
     }
+    mx::LogManager& log = mx::LogManager::getInstance();
     const std::filesystem::path part = file->string() + ".part";
-    std::ofstream(part) << best.score << ' ' << best.name << '\n';
+    std::ofstream out(part);
+    out << best.score << ' ' << best.name << '\n';
+    out.close();
     std::error_code error;
+    if (out.fail()) {
+        log.writeLog("ERROR: Bricks: Cannot write the best score to '%s'", part.string().c_str());
+        std::filesystem::remove(part, error);
+        return;
+    }
     std::filesystem::rename(part, *file, error);
     if (error) {
-        mx::LogManager::getInstance().writeLog("ERROR: Bricks: Cannot keep the best score in '%s': %s",
-                                               file->string().c_str(), error.message().c_str());
+        log.writeLog("ERROR: Bricks: Cannot keep the best score in '%s': %s", file->string().c_str(),
+                     error.message().c_str());
     }
 }
 
@@ -320,7 +336,6 @@ void showBest(const Best& best) {
 class NameEntry : public mx::ViewObject {
 public:
     static constexpr const char* TYPE = "NameEntry";
-    static constexpr std::size_t LONGEST = 12;
 
     explicit NameEntry(int score_) : score(score_) {
         setType(TYPE);
@@ -334,7 +349,7 @@ public:
         if (event->getType() == mx::EventText::TYPE) {
             // The grid shows ASCII: other characters are left out, as are control characters.
             const char32_t typed = static_cast<const mx::EventText*>(event)->getUnicode();
-            if (typed >= U' ' && typed <= U'~' && name.size() < LONGEST) {
+            if (typed >= U' ' && typed <= U'~' && name.size() < NAME_LENGTH) {
                 name += static_cast<char>(typed);
                 show();
             }
