@@ -3,7 +3,10 @@
 // bricks; each cleared wall brings the next level, faster. P (or the gamepad's Start)
 // pauses, SPACE (or its first button) starts a new game after the last ball is lost, Q
 // quits. The wheel turns the volume, M the music on and off, F12 takes a screenshot. The
-// best score is kept between runs, with a name typed in for it.
+// best score is kept between runs, with a name typed in for it. This file is the game;
+// main.cpp runs it, bricks_test.cpp tests it without a window.
+#include "bricks.h"
+
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -542,7 +545,7 @@ private:
 
 } // namespace
 
-int main() {
+void setUpBricks() {
     // The engine is the game's: its window title, its log, and where its data lies (the
     // working folder when it is found nowhere).
     mx::DisplayManager::getInstance().setWindowTitle("Bricks");
@@ -550,10 +553,10 @@ int main() {
     mx::ResourceManager& resources = mx::ResourceManager::getInstance();
     resources.setGameName("Bricks"); // its save folder: the best score, screenshots
     resources.setDataFolder(mx::ResourceManager::findDataFolder("sprites/brick.txt", "bricks").value_or(""));
-    mx::GameManager& engine = mx::GameManager::getInstance();
-    if (engine.startUp() != 0) {
-        return 1; // the log says why
-    }
+}
+
+void startBricks() {
+    mx::ResourceManager& resources = mx::ResourceManager::getInstance();
     for (const char* name : {"brick", "paddle", "gameover"}) {
         (void)resources.loadSprite(std::string("sprites/") + name + ".txt", name);
     }
@@ -565,7 +568,4 @@ int main() {
         tune->play();
     }
     new Game;
-    engine.run();
-    engine.shutDown();
-    return 0;
 }
