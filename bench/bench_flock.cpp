@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <mx/EventStep.h>
+#include <mx/GameManager.h>
 #include <mx/WorldManager.h>
 
 #include "Bird.h"
@@ -32,7 +33,7 @@ void measure(int birds, int frames) {
     (void)world.startUp();
     world.setBoundary(mx::Box(-100, 100, -50, 50));
     world.setView(mx::Box(-40, 40, -12, 12));
-    std::srand(1);
+    mx::GameManager::getInstance().getRandom().setSeed(1);
     new Hero;
     for (int i = 0; i < birds; ++i) {
         new Bird(i % 4);

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(3, std::atoi(argv[1])) : 900;
     const double titleSeconds = argc > 2 ? std::atof(argv[2]) : 30.0;
     std::filesystem::current_path(MOLTRIX_SOURCE_DIR); // the game's data
-    std::srand(1);
+    mx::GameManager::getInstance().getRandom().setSeed(1);
     if (setUpGame() == nullptr) {
         std::fprintf(stderr, "the engine did not start\n");
         return 1;

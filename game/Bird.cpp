@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include <mx/DisplayManager.h>
 #include <mx/EventOut.h>
 #include <mx/EventStep.h>
+#include <mx/GameManager.h>
 #include <mx/LogManager.h>
 #include <mx/WorldManager.h>
 
@@ -24,6 +24,12 @@ constexpr int SPAWN_MARGIN = 10; // 5 cells on each side
 
 const char* const NOT_A_BIRD = "Object in birdlist is not a bird";
 
+/// The engine's generator: the flock draws every random choice from it, so that a seed
+/// gives one flight on every platform.
+mx::Random& flockRandom() {
+    return mx::GameManager::getInstance().getRandom();
+}
+
 float squared(float v) {
     return v * v;
 }
@@ -37,7 +43,7 @@ mx::Vector push(mx::Vector p, mx::Vector q, float radius) {
         dir = diff / dist;
     } else {
         // Two birds on one spot: push along x or y, chosen at random, instead of dividing by zero.
-        dir = (std::rand() % 2 != 0) ? mx::Vector(1.0f, 0.0f) : mx::Vector(0.0f, 1.0f);
+        dir = flockRandom().between(0, 1) != 0 ? mx::Vector(1.0f, 0.0f) : mx::Vector(0.0f, 1.0f);
     }
     return dir * (1.0f - dist / radius);
 }
@@ -64,12 +70,12 @@ Bird::Bird(int color_) : color(color_) {
     // A world too small for the margin still gets birds, at its centre line.
     const int width = std::max(1, static_cast<int>((hx + cx) - x0));
     const int height = std::max(1, static_cast<int>((hy + cy) - y0));
-    const float y = static_cast<float>(std::rand() % height) + y0;
-    const float x = static_cast<float>(std::rand() % width) + x0;
+    const float y = static_cast<float>(flockRandom().between(0, height - 1)) + y0;
+    const float x = static_cast<float>(flockRandom().between(0, width - 1)) + x0;
     setPosition(mx::Vector(x, y));
 
-    const float vy = static_cast<float>(std::rand() % 5 - 2) / 10.0f;
-    const float vx = static_cast<float>(std::rand() % 5 - 2) / 10.0f;
+    const float vy = static_cast<float>(flockRandom().between(-2, 2)) / 10.0f;
+    const float vx = static_cast<float>(flockRandom().between(-2, 2)) / 10.0f;
     setVelocity(mx::Vector(vx, vy));
 
     birdlist.insert(this);

@@ -7,6 +7,7 @@
 
 #include "GameColor.h"
 #include "Menu.h"
+#include "WorldHash.h"
 
 void loadGameResources() {
     // A resource that fails to load has logged why; the game runs without it.
@@ -36,9 +37,11 @@ void useGameData() {
 
 Menu* setUpGame() {
     useGameData();
-    if (mx::GameManager::getInstance().startUp() != 0) {
+    mx::GameManager& game = mx::GameManager::getInstance();
+    if (game.startUp() != 0) {
         return nullptr;
     }
+    game.setStateHasher(addGameState); // the score, beside the objects
     mx::WorldManager::getInstance().setBoundary(mx::Box(-100.0f, 100.0f, -50.0f, 50.0f));
     loadGameResources();
     mx::DisplayManager::getInstance().setBackgroundColor(colorFromFloats(0.0f, 0.1f, 0.0f));

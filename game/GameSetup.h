@@ -13,6 +13,6 @@ void loadGameResources();
 class Menu;
 
 /// Starts the engine on the game's data and sets the game up: the 200 x 100 world, the
-/// sprites and sounds, the dark green background, the title. Returns the menu, or null
+/// sprites and sounds, the dark green background, the title, the score in the world hash. Returns the menu, or null
 /// when the engine cannot start (it has logged why).
 [[nodiscard]] Menu* setUpGame();

@@ -14,16 +14,35 @@ std::optional<std::uint32_t> frameCount(const std::string& text) {
     return value;
 }
 
+/// Why a value given to a file option names no file, or nothing when it does: an empty
+/// value, or the next option (its value was left out).
+std::optional<std::string> whyNoFileName(const std::string& option, const std::string& value) {
+    if (value.empty()) {
+        return option + " needs a file name, not an empty one";
+    }
+    if (value.size() > 1 && value[0] == '-') {
+        return option + " needs a file name, not the option '" + value + "' (for a file named so, write ./" + value + ")";
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 const char* usage() {
     return "usage: moltrix [--headless [--real-time]] [--record FILE] [--replay FILE] [--frames N]\n"
            "  --headless     run without a window; needs no display. Frames follow one another at once\n"
            "  --real-time    with --headless: keep the 33 ms frame period all the same\n"
-           "  --record FILE  record the session's input into FILE, written when the program ends\n"
-           "  --replay FILE  replay a recorded session instead of reading the window's keys and mouse\n"
+           "  --record FILE  record the session's input into FILE: written as the session goes into\n"
+           "                 FILE.partial, which becomes FILE when the session ends (Q, the close button,\n"
+           "                 Ctrl-C). An existing FILE is replaced only if it is a recording\n"
+           "  --replay FILE  replay a recorded session instead of reading the window's keys and mouse,\n"
+           "                 checking the world against the recording's checkpoints\n"
            "  --frames N     stop after N frames\n"
-           "After a replay, a recording or N frames the program prints \"world hash: \" and 16 hex digits.\n";
+           "After a replay, a recording or N frames the program prints \"world hash: \" and 16 hex digits.\n"
+           "Exit codes: 0 the run ended as asked; 1 a file was refused, or the recording could not be\n"
+           "written; 2 the command line makes no sense; 3 the replay differs from its recording\n"
+           "(the log names the frame); 4 the replay's file was cut short, and played to its last\n"
+           "checkpoint; 255 the engine cannot start.\n";
 }
 
 std::optional<ProgramOptions> parseOptions(const std::vector<std::string>& arguments, std::string& error) {
@@ -39,10 +58,17 @@ std::optional<ProgramOptions> parseOptions(const std::vector<std::string>& argum
             options.headless = true;
         } else if (option == "--real-time") {
             options.realTime = true;
-        } else if (option == "--record") {
-            options.record = arguments[++i];
-        } else if (option == "--replay") {
-            options.replay = arguments[++i];
+        } else if (option == "--record" || option == "--replay") {
+            std::filesystem::path& file = option == "--record" ? options.record : options.replay;
+            if (!file.empty()) {
+                error = option + " is given twice";
+                return std::nullopt;
+            }
+            if (const auto why = whyNoFileName(option, arguments[++i])) {
+                error = *why;
+                return std::nullopt;
+            }
+            file = arguments[i];
         } else if (option == "--frames") {
             options.frames = frameCount(arguments[++i]);
             if (!options.frames) {

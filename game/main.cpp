@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
     const auto options = parseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
         std::fprintf(stderr, "moltrix: %s\n%s", error.c_str(), usage());
-        return 2;
+        return EXIT_USAGE;
     }
     if (options->help) {
         std::fputs(usage(), stdout);

@@ -185,7 +185,8 @@ protected:
     static mx::WorldManager& world() { return mx::WorldManager::getInstance(); }
     /// An input script of a format version: this engine's header, then the lines given.
     static std::string script(const std::string& body, std::uint32_t seed = 9, int version = 1) {
-        return "moltrix-input " + std::to_string(version) + "\nengine " + std::string(mx::engineVersion()) + "\nseed " + std::to_string(seed) + "\n" + body;
+        return "moltrix-input " + std::to_string(version) + "\nengine " + std::string(mx::engineVersion()) + "\nseed " +
+               std::to_string(seed) + "\n" + body;
     }
     /// Replays a script from the next frame on.
     static void replay(const std::string& text) {

@@ -8,6 +8,7 @@
 
 #include <mx/EventCollision.h>
 #include <mx/EventOut.h>
+#include <mx/Hash.h>
 #include <mx/LogManager.h>
 #include <mx/Random.h>
 #include <mx/Sprite.h>
@@ -290,4 +291,31 @@ TEST(Random, DrawsTheSequenceOfGnuRandEverywhere) {
     mx::Random same(5);
     EXPECT_EQ(wide.between(std::numeric_limits<int>::min(), std::numeric_limits<int>::max()),
               std::numeric_limits<int>::min() + static_cast<int>(same.next()));
+}
+
+TEST(Hash, IsFnv1aOfNumbersLeastSignificantByteFirstAndReadsBackFromItsText) {
+    // FNV-1a's own test values: a wrong basis or prime changes every recording's hashes.
+    EXPECT_EQ(mx::Hash().get(), 0xcbf29ce484222325ULL);
+    EXPECT_EQ(mx::Hash().addBytes("a", 1).get(), 0xaf63dc4c8601ec8cULL);
+    EXPECT_EQ(mx::Hash().addBytes("foobar", 6).get(), 0x85944171f73967e8ULL);
+    // The same bytes on every machine, whatever its byte order.
+    const auto bytes = [](const char* text, std::size_t size) { return mx::Hash().addBytes(text, size).get(); };
+    EXPECT_EQ(mx::Hash().add(std::uint32_t{0x64636261}).get(), bytes("abcd", 4));
+    EXPECT_EQ(mx::Hash().add(std::int32_t{-1}).get(), bytes("\xff\xff\xff\xff", 4));
+    EXPECT_EQ(mx::Hash().add(std::uint64_t{0x6867666564636261}).get(), bytes("abcdefgh", 8));
+    EXPECT_EQ(mx::Hash().add(1.0f).get(), bytes("\x00\x00\x80\x3f", 4));
+    EXPECT_NE(mx::Hash().add(0.0f).get(), mx::Hash().add(-0.0f).get());
+    EXPECT_EQ(mx::Hash().add(mx::Vector(1, 2)).get(), mx::Hash().add(1.0f).add(2.0f).get());
+    // Texts end with their 0: two in a row cannot run together.
+    EXPECT_EQ(mx::Hash().add(std::string_view("ab")).get(), bytes("ab", 3));
+    EXPECT_NE(mx::Hash().add("ab").add("c").get(), mx::Hash().add("a").add("bc").get());
+
+    EXPECT_EQ(mx::Hash::toText(0xab), "00000000000000ab");
+    EXPECT_EQ(mx::Hash::toText(0x85944171f73967e8ULL), "85944171f73967e8");
+    EXPECT_EQ(mx::Hash::fromText("85944171F73967E8"), 0x85944171f73967e8ULL);
+    EXPECT_EQ(mx::Hash::fromText("00000000000000ab"), 0xabu);
+    for (const char* bad : {"", "85944171f73967e", "85944171f73967e80", "+5944171f73967e8", "-5944171f73967e8",
+                            "0x944171f73967e8", "85944171f73967eg", " 85944171f73967e"}) {
+        EXPECT_EQ(mx::Hash::fromText(bad), std::nullopt) << bad;
+    }
 }

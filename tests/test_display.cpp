@@ -294,7 +294,6 @@ TEST(Screenshots, TheGameOverAndTheTitleAfterItFromARecordedRound) {
     GameManager& game = GameManager::getInstance();
     game.setRealTime(false); // the round's frames one after another
     ASSERT_EQ(InputManager::getInstance().startReplay(test::sourceDir() / "tests/data/full-round.txt"), 0);
-    std::srand(InputManager::getInstance().getReplaySeed());
     const auto runUntil = [&](auto shown) {
         while (!shown() && game.runFrames(1) == 1 && !game.getGameOver()) {
         }

@@ -2,6 +2,8 @@
 // judged by screenshots, exit codes and its log.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,9 +35,10 @@ const sf::Color HERO(57, 250, 128), CALLING(252, 107, 3);
 /// The program, started in a working folder with its output in a file; killed if still running at the end.
 class Program {
 public:
+    /// maxFileSize: the most bytes a file it writes may hold (RLIMIT_FSIZE), as a full disk would stop it.
     explicit Program(const std::filesystem::path& folder, const std::string& binary = MOLTRIX_GAME_BINARY,
                      const std::filesystem::path& outputFile = {}, bool onTheDisplay = true,
-                     const std::vector<std::string>& arguments = {})
+                     const std::vector<std::string>& arguments = {}, std::optional<rlim_t> maxFileSize = {})
         : output(outputFile.empty() ? folder / "output.txt" : outputFile) {
         const std::string dir = folder.string(), out = output.string();
         // Root may write anywhere; without these capabilities a read-only folder is read-only to it too.
@@ -53,6 +56,11 @@ public:
             ::dup2(fd, 1);
             ::dup2(fd, 2);
             if (!onTheDisplay) ::unsetenv("DISPLAY");
+            if (maxFileSize) {
+                ::signal(SIGXFSZ, SIG_IGN); // so that a write past the limit fails, as on a full disk
+                const rlimit limit{*maxFileSize, *maxFileSize};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
             ::execvp(argv[0], const_cast<char* const*>(argv.data()));
             ::_exit(127);
         }
@@ -74,6 +82,8 @@ public:
         return status;
     }
     std::string text() const { return test::readFile(output); }
+    /// Sends the program a signal, as Ctrl-C (SIGINT), a system stopping it (SIGTERM) or a kill (SIGKILL) would.
+    void signal(int number) const { ::kill(pid, number); }
 
 private:
     std::filesystem::path output;
@@ -243,12 +253,27 @@ std::string worldHashLine(const std::string& output) {
     return std::regex_search(output, found, std::regex("world hash: [0-9a-f]{16}\n")) ? found.str() : "";
 }
 
-/// Runs the game to its end with arguments, in a folder with its data, without or with a display.
+/// Runs the game to its end with arguments, in a folder with its data, without or with a display;
+/// the exit code expected.
 std::string runToTheEnd(const test::ScratchDir& dir, const std::string& name, const std::vector<std::string>& arguments,
-                        bool onTheDisplay = false, const std::string& binary = MOLTRIX_GAME_BINARY) {
+                        bool onTheDisplay = false, const std::string& binary = MOLTRIX_GAME_BINARY, int code = 0) {
     Program program(dir.getPath(), binary, dir.getPath() / (name + "-output.txt"), onTheDisplay, arguments);
-    EXPECT_EQ(program.exit(120s), 0) << name << ": " << program.text();
+    EXPECT_EQ(program.exit(120s), code) << name << ": " << program.text();
     return worldHashLine(program.text());
+}
+
+/// The hash of a recording's last checkpoint, as the line "world hash: ..." a replay ending there prints.
+std::string lastCheckpoint(const std::string& recording) {
+    const std::size_t at = recording.rfind(" check ");
+    return at == std::string::npos ? "" : "world hash: " + recording.substr(at + 7, 16) + "\n";
+}
+
+/// Waits until a file holds a text, as the recording's own thread writes it.
+bool waitForText(const std::filesystem::path& file, const std::string& text, int times, std::chrono::seconds timeout) {
+    for (const auto end = Clock::now() + timeout; Clock::now() < end; std::this_thread::sleep_for(100ms)) {
+        if (test::countLines(test::readFile(file), text) >= times) return true;
+    }
+    return false;
 }
 
 TEST(E2e, APlayedSessionIsRecordedAndReplaysToTheSameWorldWithAndWithoutAWindow) {
@@ -285,23 +310,100 @@ TEST(E2e, APlayedSessionIsRecordedAndReplaysToTheSameWorldWithAndWithoutAWindow)
     EXPECT_EQ(test::countLines(s.log(), "ERROR"), 0) << s.log();
 }
 
+TEST(E2e, AWindowedRecordingEndedByASignalIsWholeAndAKilledOneLeavesItsPartToReplay) {
+    test::ScratchDir dir{"mx-font.ttf", "sprites", "sounds"};
+    const std::string older = "moltrix-input 1\nengine 0.1.0\nseed 3\nend 2\n";
+    for (const int number : {SIGINT, SIGTERM, SIGKILL}) {
+        const std::string name = ::strsignal(number);
+        std::ofstream("s.txt") << older;
+        Program program(dir.getPath(), MOLTRIX_GAME_BINARY, dir.getPath() / "output.txt", true, {"--record", "s.txt"});
+        ASSERT_TRUE(waitFor(program, 20s, showsTitle)) << program.text();
+        ASSERT_EQ(run("xdotool key space"), 0);
+        ASSERT_EQ(onWindow("mousemove --window", "300 200"), 0);
+        ASSERT_EQ(run("xdotool mousedown 1"), 0);
+        // Two checkpoints on the disk: about two seconds of the session, whatever happens next.
+        ASSERT_TRUE(waitForText("s.txt.partial", " check ", 2, 20s)) << name;
+        ASSERT_EQ(run("xdotool mouseup 1"), 0);
+        EXPECT_EQ(test::readFile("s.txt"), older) << name; // untouched while the session goes on
+        program.signal(number);
+        if (number == SIGKILL) {
+            EXPECT_EQ(program.exit(10s), 128);
+            EXPECT_EQ(test::readFile("s.txt"), older);
+            // The part on the disk replays to its last checkpoint, says where it was cut, and fails.
+            const std::string part = test::readFile("s.txt.partial");
+            Program replay(dir.getPath(), MOLTRIX_GAME_BINARY, dir.getPath() / "replay.txt", false, {"--replay", "s.txt.partial", "--headless"});
+            EXPECT_EQ(replay.exit(60s), 4) << replay.text();
+            EXPECT_EQ(worldHashLine(replay.text()), lastCheckpoint(part));
+            EXPECT_EQ(test::countLines(replay.text(), "WARNING: InputManager::startReplay(): 's.txt.partial' was cut short at line"), 1) << replay.text();
+            EXPECT_EQ(test::countLines(replay.text(), "moltrix: the replay's file was cut short: it played to its last checkpoint"), 1);
+            std::filesystem::remove("s.txt.partial");
+            continue;
+        }
+        EXPECT_EQ(program.exit(10s), 0) << name << ": " << program.text();
+        EXPECT_EQ(test::countLines(program.text(), std::string("INFO: GameManager::run(): Asked to stop (") +
+                                               (number == SIGINT ? "SIGINT" : "SIGTERM") + "): the game ends here"), 1) << program.text();
+        const std::string played = worldHashLine(program.text());
+        ASSERT_NE(played, "") << program.text();
+        const std::string recording = test::readFile("s.txt");
+        EXPECT_FALSE(std::filesystem::exists("s.txt.partial"));
+        EXPECT_EQ(lastCheckpoint(recording), played) << name;
+        EXPECT_EQ(runToTheEnd(dir, name, {"--replay", "s.txt", "--headless"}), played) << name;
+    }
+}
+
+TEST(E2e, AWriteErrorDuringTheRecordingIsReportedAtOnceAndTheRunFails) {
+    test::ScratchDir dir{"mx-font.ttf", "sprites", "sounds"};
+    const std::string round = (test::sourceDir() / "tests/data/full-round.txt").string();
+    // The recording outgrows the files the system allows (at about frame 800), as on a disk that fills up.
+    Program program(dir.getPath(), MOLTRIX_GAME_BINARY, dir.getPath() / "output.txt", false,
+                    {"--replay", round, "--headless", "--frames", "1200", "--record", "out.txt"}, 6000);
+    EXPECT_EQ(program.exit(120s), 1) << program.text();
+    EXPECT_EQ(test::countLines(program.text(), "ERROR: InputManager::endFrame(): Cannot write the recording 'out.txt.partial': File too large"), 1) << program.text();
+    EXPECT_EQ(test::countLines(program.text(), "moltrix: the recording could not be written (File too large)"), 1);
+    EXPECT_NE(worldHashLine(program.text()), ""); // the game went on
+    EXPECT_FALSE(std::filesystem::exists("out.txt"));
+    // What reached the disk is whole up to its last checkpoint.
+    Program replay(dir.getPath(), MOLTRIX_GAME_BINARY, dir.getPath() / "replay.txt", false, {"--replay", "out.txt.partial", "--headless"});
+    EXPECT_EQ(replay.exit(60s), 4) << replay.text();
+    EXPECT_EQ(worldHashLine(replay.text()), lastCheckpoint(test::readFile("out.txt.partial")));
+}
+
 TEST(E2e, ABadReplayFileOrOptionEndsTheProgramWithItsReason) {
     test::ScratchDir dir{"mx-font.ttf", "sprites", "sounds"};
     std::istringstream whole(test::readFile(test::sourceDir() / "tests/data/full-round.txt"));
-    std::string cut, line; // the first 40 lines: no end line
-    for (int i = 0; i < 40 && std::getline(whole, line); ++i) cut += line + '\n';
+    std::string cut = "moltrix-input 1\n", line; // the first 40 lines as version 1, without checkpoints: no end line
+    for (int i = 1; i < 40 && std::getline(whole, line);) {
+        if (line.find(" check ") == std::string::npos && line.rfind("moltrix-input", 0) != 0) cut += line + '\n', ++i;
+    }
     std::ofstream("cut.txt") << cut;
+    std::ofstream("r.txt") << "moltrix-input 2\nengine 0.1.0\nseed 3\nend 2\n";
+    std::filesystem::create_directory("folder");
+    ASSERT_EQ(::mkfifo("fifo", 0600), 0);
+    const std::string font = test::readFile("mx-font.ttf");
+    // All are refused before the engine starts: without a display, a start would fail otherwise.
     const std::tuple<std::vector<std::string>, int, std::string> runs[] = {
         {{"--replay", "cut.txt"}, 1, "ERROR: InputManager::startReplay(): Refused 'cut.txt', line 41: the file ends before its 'end' line"},
-        {{"--headless", "--replay", "missing.txt"}, 1, "ERROR: InputManager::startReplay(): Cannot open 'missing.txt'"},
-        {{"--frames"}, 2, "moltrix: --frames needs a value"},
+        {{"--headless", "--replay", "missing.txt"}, 1, "ERROR: InputManager::startReplay(): Cannot open 'missing.txt': it does not exist"},
+        {{"--replay", "folder"}, 1, "ERROR: InputManager::startReplay(): Cannot open 'folder': it is a folder"},
+        {{"--replay", "fifo", "--headless"}, 1, "ERROR: InputManager::startReplay(): Cannot open 'fifo': it is a FIFO"},
+        {{"--replay", "/dev/zero", "--headless"}, 1, "Cannot open '/dev/zero': it is a device"},
+        {{"--record", "folder"}, 1, "moltrix: cannot record into 'folder': it is a folder"},
+        {{"--record", "fifo"}, 1, "ERROR: Cannot record into 'fifo': it is a FIFO"},
+        {{"--record", "/dev/full", "--frames", "3", "--headless"}, 1, "moltrix: cannot record into '/dev/full': it is a device"},
+        {{"--record", "mx-font.ttf"}, 1, "moltrix: cannot record into 'mx-font.ttf': it is not a recording: only a recording is replaced by one"},
+        {{"--replay", "r.txt", "--record", "r.txt", "--headless"}, 1, "moltrix: cannot record into 'r.txt': it is the file being replayed"},
+        {{"--record", "no/such/folder/x.txt"}, 1, "moltrix: cannot record into 'no/such/folder/x.txt': it cannot be written: No such file"},
+        {{"--record", "--headless", "--frames", "9"}, 2, "moltrix: --record needs a file name, not the option '--headless'"},
     };
     for (const auto& [arguments, code, reason] : runs) {
-        Program program(dir.getPath(), MOLTRIX_GAME_BINARY, dir.getPath() / "output.txt", true, arguments);
+        Program program(dir.getPath(), MOLTRIX_GAME_BINARY, dir.getPath() / "output.txt", false, arguments);
         EXPECT_EQ(program.exit(10s), code) << program.text();
         EXPECT_EQ(test::countLines(program.text(), reason), 1) << program.text();
         EXPECT_EQ(worldHashLine(program.text()), "");
     }
+    EXPECT_EQ(test::readFile("mx-font.ttf"), font);
+    EXPECT_EQ(test::readFile("r.txt"), "moltrix-input 2\nengine 0.1.0\nseed 3\nend 2\n");
+    EXPECT_FALSE(std::filesystem::exists("folder.partial"));
 }
 
 TEST(E2e, WithoutTheFontOrADisplayItFailsToStart) {
@@ -480,17 +582,24 @@ TEST(Example, CoinsPlaysInAWindowWithRealKeys) { // its rules: examples/coins/co
 }
 #endif
 
-TEST(FullRound, ARecordedRoundReplaysToOneWorldEveryTimeAtO2AndO3AndRecordsAgainAsItWas) {
+TEST(FullRound, ARecordedRoundReplaysToOneWorldEveryTimeAtO2AndO3WithOrWithoutCheckpointsAndRecordsAgainAsItWas) {
     test::ScratchDir dir{"sprites", "sounds"};
     const std::string recording = (test::sourceDir() / "tests/data/full-round.txt").string();
     const std::vector<std::string> replay{"--replay", recording, "--headless"};
+    // The same round as version 1 of the format, without its checkpoints.
+    std::istringstream lines(test::readFile(recording));
+    std::ofstream v1("v1.txt");
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(" check ") == std::string::npos) v1 << (line.rfind("moltrix-input", 0) == 0 ? "moltrix-input 1" : line) << '\n';
+    }
+    v1.close();
     std::string first, again, o3;
     { // two at a time, one a core
-        std::thread other([&] { again = runToTheEnd(dir, "again", replay); });
+        std::thread other([&] { again = runToTheEnd(dir, "again", {"--replay", "v1.txt", "--headless"}); });
         first = runToTheEnd(dir, "first", replay);
         other.join();
     }
-    ASSERT_NE(first, "");
+    EXPECT_EQ(first, "world hash: 663f6abb7cb0cde9\n"); // every platform's, and the recording's last checkpoint
     EXPECT_EQ(again, first);
 #ifdef MOLTRIX_GAME_O3
     std::thread other([&] { o3 = runToTheEnd(dir, "o3", replay, false, MOLTRIX_GAME_O3); });
@@ -498,15 +607,26 @@ TEST(FullRound, ARecordedRoundReplaysToOneWorldEveryTimeAtO2AndO3AndRecordsAgain
     std::vector<std::string> recordAgain = replay;
     recordAgain.insert(recordAgain.end(), {"--record", "copy.txt"});
     EXPECT_EQ(runToTheEnd(dir, "copy", recordAgain), first);
-    // The same inputs, line for line, in the format this engine writes.
-    std::string original = test::readFile(recording);
-    ASSERT_EQ(original.rfind("moltrix-input 1\n", 0), 0u);
-    original.replace(0, std::string("moltrix-input 1").size(), "moltrix-input " + std::to_string(mx::InputManager::INPUT_FILE_VERSION));
-    EXPECT_TRUE(test::readFile("copy.txt") == original);
+    EXPECT_TRUE(test::readFile("copy.txt") == test::readFile(recording));
 #ifdef MOLTRIX_GAME_O3
     other.join();
     EXPECT_EQ(o3, first);
 #endif
+
+    // One mouse coordinate changed in frame 103 (66.17 becomes 16.17): the replay stops at the
+    // checkpoint after it, and says so.
+    std::string changed = test::readFile(recording);
+    const std::size_t at = changed.find("\n103 mouse moved 66.");
+    ASSERT_NE(at, std::string::npos);
+    changed[at + 17] = '1';
+    ASSERT_NE(changed.find("\n119 check "), std::string::npos);
+    std::ofstream("changed.txt") << changed;
+    Program program(dir.getPath(), MOLTRIX_GAME_BINARY, dir.getPath() / "changed-output.txt", false,
+                    {"--replay", "changed.txt", "--headless"});
+    EXPECT_EQ(program.exit(60s), 3) << program.text();
+    EXPECT_EQ(test::countLines(program.text(), "ERROR: InputManager::endFrame(): The replay of 'changed.txt' differs from its "
+                                               "recording at frame 119: world hash "), 1) << program.text();
+    EXPECT_EQ(test::countLines(program.text(), "moltrix: the replay differs from its recording at frame 119"), 1);
 }
 
 } // namespace

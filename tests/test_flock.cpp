@@ -68,12 +68,12 @@ TEST_F(Flock, TheIndexListsWhatTheTreeOfListsListed) {
 }
 
 TEST_F(Flock, SpawningDrawsYThenXThenTheVelocity) {
-    std::srand(99);
-    const int ry = std::rand(), rx = std::rand(), rvy = std::rand(), rvx = std::rand();
-    std::srand(99);
+    Random drawn(99);
+    const auto ry = drawn.next(), rx = drawn.next(), rvy = drawn.next(), rvx = drawn.next();
+    GameManager::getInstance().getRandom().setSeed(99);
     Bird* b = new Bird(2);
     EXPECT_EQ(b->getPosition(), Vector(static_cast<float>(rx % 190) - 95, static_cast<float>(ry % 90) - 45));
-    EXPECT_EQ(b->getVelocity(), Vector(static_cast<float>(rvx % 5 - 2) / 10, static_cast<float>(rvy % 5 - 2) / 10));
+    EXPECT_EQ(b->getVelocity(), Vector(static_cast<float>(static_cast<int>(rvx % 5) - 2) / 10, static_cast<float>(static_cast<int>(rvy % 5) - 2) / 10));
 }
 
 TEST_F(Flock, TheRulesWorkedNumbers) {
@@ -102,9 +102,8 @@ TEST_F(Flock, TheRulesWorkedNumbers) {
     expectNear(edge->separateFromOthers(n), Vector(0, -(1 - 2.5f / 3) * 5));
     expectNear(edge->alignWithFlock(n), Vector(0.24f, 0.12f)); // never other colours
     expectNear(edge->cohereWithFlock(n), Vector(0.2f, 0));
-    std::srand(5);
-    const int coin = std::rand();
-    std::srand(5);
+    const std::uint32_t coin = Random(5).next();
+    GameManager::getInstance().getRandom().setSeed(5);
     EXPECT_EQ(twin->separateFromFlock(twin->getNeighbours()), coin % 2 ? Vector(5, 0) : Vector(0, 5));
 }
 
@@ -204,7 +203,7 @@ TEST_F(Flock, TheIndexBelongsToOneFrame) {
 std::vector<std::vector<float>> fly(bool oldStep, int birds, int frames) {
     WorldManager& world = WorldManager::getInstance();
     world.setView(Box(-40, 40, -12, 12));
-    std::srand(2024);
+    GameManager::getInstance().getRandom().setSeed(2024);
     auto* hero = new Hero;
     for (int i = 0; i < birds; ++i) new Bird(i % 4);
     std::vector<std::vector<float>> states;

@@ -44,6 +44,11 @@ TEST(Options, TheCommandLineIsReadOrRefusedWithItsReason) {
         {{"--frames", "9x"}, "--frames needs a whole number from 1 to 4294967295, not '9x'"},
         {{"--real-time", "--frames", "9"}, "--real-time is for --headless runs: a window always keeps real time"},
         {{"--headless", "--record", "r"}, "--headless needs --replay or --frames: without a window nothing else could end the run"},
+        // A file name that is none: empty, or the next option (its value left out), as --record used to take it.
+        {{"--record", ""}, "--record needs a file name, not an empty one"},
+        {{"--record", "--headless", "--frames", "9"}, "--record needs a file name, not the option '--headless' (for a file named so, write ./--headless)"},
+        {{"--replay", "-x"}, "--replay needs a file name, not the option '-x' (for a file named so, write ./-x)"},
+        {{"--replay", "a", "--replay", "b"}, "--replay is given twice"},
     };
     for (const auto& [arguments, reason] : refused) {
         EXPECT_FALSE(parseOptions(arguments, error));
@@ -220,7 +225,7 @@ TEST_F(Game, TheTimerHandsOverToTheMenuWhichClearsEveryGame150StepsLater) {
 /// the timer runs out, and the title returns. Every object's state after each frame.
 std::vector<std::vector<float>> playShortGame(Menu& menu, bool old) {
     WorldManager& world = WorldManager::getInstance();
-    std::srand(77);
+    GameManager::getInstance().getRandom().setSeed(77);
     menu.startGame();
     for (Object* o : world.getAllObjects()) {
         if (auto* timer = dynamic_cast<Timer*>(o)) timer->setValue(5); // 150 frames of play
@@ -280,7 +285,6 @@ protected:
 
 TEST_F(HeadlessGame, TheViewFollowsTheHeroToTheWorldsCornerAndNothingLiesBeyondItsWalls) {
     replay(script("0 key released SPACE\n1 mouse moved 20 2\nend 400\n")); // up and left
-    std::srand(input().getReplaySeed());
     game().run();
     const CellGrid& grid = display().getGrid();
     EXPECT_EQ(world().getViewFollowing()->getPosition(), Vector(-100, -50));

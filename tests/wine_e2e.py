@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """End to end on Windows, under Wine on a virtual display: the release zip unpacked in a
 folder of its own and played as a player would, its title compared cell by cell with the
-Linux game's; the same game from a read-only folder; coins built in the tree and against
-the installed package. Run by scripts/test-windows, on a display (scripts/with-xvfb):
+Linux game's; recordings made on either system replayed on the other to the same
+checkpoints and the same world, the shipped round among them; the same game from a
+read-only folder; coins built in the tree and against the installed package. Run by
+scripts/test-windows, on a display (scripts/with-xvfb):
 
     wine_e2e.py RELEASE.zip LINUX_MOLTRIX COINS.exe...
 """
 import array
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -19,6 +22,8 @@ from Xlib import X, display
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 WINE = os.path.join(REPO, "scripts", "wine")
+ROUND = os.path.join(REPO, "tests", "data", "full-round.txt")
+ROUND_HASH = "663f6abb7cb0cde9"
 COLS, ROWS = 80, 24
 BACKGROUND = (0, 25, 0)
 GREEN, HERO, MAGENTA = (0, 255, 0), (57, 250, 128), (255, 0, 255)
@@ -136,8 +141,36 @@ def errors_in(log):
     return [line for line in log.splitlines() if "ERROR" in line]
 
 
+def world_hash(output):
+    """The hash of the "world hash: ..." line a run printed, or None."""
+    found = re.search(r"^world hash: ([0-9a-f]{16})$", output, re.M)
+    return found.group(1) if found else None
+
+
+def replay(command, folder, recording, seconds=180):
+    """A recording replayed without a window to its end: the exit status and the world hash."""
+    status, output = finish(start([*command, "--replay", recording, "--headless"], folder), seconds)
+    if status != 0:
+        print(output, flush=True)
+    return status, world_hash(output)
+
+
+def play_a_round_start(title, mouse_to_window):
+    """SPACE, the hero turned and calling for a while, let go: the flock has something to answer."""
+    mouse_to_window(title, 512, 384)
+    xdotool("key", "space")
+    time.sleep(1.5)
+    mouse_to_window(title, 300, 200)
+    xdotool("mousedown", "1")
+    time.sleep(1)
+    xdotool("mouseup", "1")
+    mouse_to_window(title, 700, 500)
+    time.sleep(1.5)
+
+
 def linux_titles(game, folder):
-    """The Linux game's title screen, each frame of its animated logo."""
+    """The Linux game's title screen, each frame of its animated logo. The folder keeps the
+    game's data for later runs."""
     for data in ("mx-font.ttf", "sprites", "sounds"):
         source = os.path.join(REPO, data)
         (shutil.copytree if os.path.isdir(source) else shutil.copy)(source, os.path.join(folder, data))
@@ -162,9 +195,11 @@ def is_title(shot, titles):
 
 
 def play(folder, titles):
+    """The release played as a player would, recording the session into windows-session.txt;
+    the world hash it printed, or None."""
     exe = os.path.join(folder, "moltrix.exe")
     started = time.monotonic()
-    program = start([WINE, exe], folder)
+    program = start([WINE, exe, "--record", "windows-session.txt"], folder)
     title = wait_for(program, 60, lambda s: is_title(s, titles))
     if not title:
         last = screenshot()
@@ -184,11 +219,68 @@ def play(folder, titles):
     corner = wait_for(program, 30, lambda s: s.count(HERO, 40, 12, 41, 13) >= 10 and
                       s.count(MAGENTA, 40, 15, 50, 19) > 200)
     check(corner is not None, "a mouse move turns the hero: it flies up and left to the magenta nest")
+    mouse_to("Moltrix", 300, 200)
+    xdotool("mousedown", "1")  # a call: the flock scatters, some follow
+    time.sleep(1)
+    xdotool("mouseup", "1")
     xdotool("key", "q")
     status, output = finish(program)
     check(status == 0, "Q ends the game with exit code 0", f"status {status}: {output}")
     log = os.path.join(folder, "Moltrix.log")
     check(os.path.isfile(log) and not errors_in(open(log).read()), "the log is beside the program, without errors")
+    played = world_hash(output)
+    check(played is not None and os.path.isfile(os.path.join(folder, "windows-session.txt")) and
+          not os.path.exists(os.path.join(folder, "windows-session.txt.partial")),
+          "the session is recorded, and its file takes its name when it ends", output)
+    return played
+
+
+def recordings_across(windows_folder, linux_game, linux_folder, windows_played, titles):
+    """The shipped round, a Windows recording and a Linux recording, each replayed on both:
+    every checkpoint holds (exit 0) and each ends in one world hash."""
+    windows = [WINE, os.path.join(windows_folder, "moltrix.exe")]
+    shutil.copy(ROUND, os.path.join(windows_folder, "full-round.txt"))
+    shutil.copy(ROUND, os.path.join(linux_folder, "full-round.txt"))
+    for system, command, folder in (("Linux", [linux_game], linux_folder), ("Windows", windows, windows_folder)):
+        status, hash_ = replay(command, folder, "full-round.txt")
+        check(status == 0 and hash_ == ROUND_HASH,
+              f"the shipped round replays on {system} through its checkpoints to {ROUND_HASH}", f"status {status}, {hash_}")
+
+    if windows_played is not None:
+        shutil.copy(os.path.join(windows_folder, "windows-session.txt"), linux_folder)
+        status, hash_ = replay([linux_game], linux_folder, "windows-session.txt")
+        check(status == 0 and hash_ == windows_played,
+              "a session recorded on Windows replays on Linux through its checkpoints to the world it ended in",
+              f"status {status}, {hash_}, played {windows_played}")
+
+    # The session ends (the user logs off): the recording ends whole, and replays on Linux.
+    program = start([*windows, "--record", "ended.txt"], windows_folder)
+    shown = wait_for(program, 60, lambda s: is_title(s, titles))
+    play_a_round_start("Moltrix", mouse_to)
+    subprocess.run([WINE, "wineboot", "--end-session"], check=True)
+    status, output = finish(program, 30)
+    played = world_hash(output)
+    ended = os.path.join(windows_folder, "ended.txt")
+    if check(shown and status == 0 and played and os.path.isfile(ended) and
+             "Asked to stop (the session ends)" in output, "the end of the session ends a Windows recording whole", output):
+        shutil.copy(ended, linux_folder)
+        status, hash_ = replay([linux_game], linux_folder, "ended.txt")
+        check(status == 0 and hash_ == played, "the recording of the ended session replays on Linux to its world",
+              f"status {status}, {hash_}, played {played}")
+
+    program = start([linux_game, "--record", "linux-session.txt"], linux_folder)
+    shown = wait_for(program, 20, lambda s: s.count(GREEN, 6, 4, 74, 16) > 8000)
+    play_a_round_start("Moltrix", mouse_to)
+    xdotool("key", "q")
+    status, output = finish(program)
+    played = world_hash(output)
+    if not check(shown and status == 0 and played, "a session is recorded on Linux", output):
+        return
+    shutil.copy(os.path.join(linux_folder, "linux-session.txt"), windows_folder)
+    status, hash_ = replay(windows, windows_folder, "linux-session.txt")
+    check(status == 0 and hash_ == played,
+          "a session recorded on Linux replays on Windows through its checkpoints to the world it ended in",
+          f"status {status}, {hash_}, played {played}")
 
 
 def play_locked(folder, titles):
@@ -231,14 +323,15 @@ def play_coins(exe):
 
 def main():
     release, linux_game, *coins = (os.path.abspath(arg) for arg in sys.argv[1:])
-    with tempfile.TemporaryDirectory(prefix="moltrix-linux-") as linux_folder:
-        titles = linux_titles(linux_game, linux_folder)
     # A player's folder, outside the repository: the zip unpacked there.
-    with tempfile.TemporaryDirectory(prefix="moltrix-player-") as player:
+    with tempfile.TemporaryDirectory(prefix="moltrix-linux-") as linux_folder, \
+            tempfile.TemporaryDirectory(prefix="moltrix-player-") as player:
+        titles = linux_titles(linux_game, linux_folder)
         zipfile.ZipFile(release).extractall(player)
         folder = os.path.join(player, os.path.basename(release)[:-len(".zip")])
         os.chmod(os.path.join(folder, "moltrix.exe"), 0o755)
-        play(folder, titles)
+        played = play(folder, titles)
+        recordings_across(folder, linux_game, linux_folder, played, titles)
         play_locked(folder, titles)
     for exe in coins:
         play_coins(exe)

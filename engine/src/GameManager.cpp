@@ -30,6 +30,12 @@ std::int64_t nowMicroseconds() {
 
 constexpr std::int64_t NS_PER_MS = 1000000;
 
+/// The session ends at once (Windows: the user logs off): the recording is finished within
+/// the call, for the process may end when it returns.
+void finishRecordingNow() {
+    (void)InputManager::getInstance().stopRecording();
+}
+
 /// The frame's step event: to every object, or while the world is paused to those that
 /// ask for it.
 void sendStep(const WorldManager& world) {
@@ -67,6 +73,8 @@ int GameManager::startUpImpl() {
         platform::endTimerResolution();
         return -1;
     }
+    // Ctrl-C and the like end the loop after the frame, so that files are finished whole.
+    platform::catchStopRequests(finishRecordingNow);
     return 0;
 }
 
@@ -84,6 +92,8 @@ int GameManager::startManagers(std::span<Manager* const> order) {
 }
 
 void GameManager::shutDownImpl() {
+    // While the world still stands: a recording's last checkpoint is its hash.
+    (void)InputManager::getInstance().stopRecording(); // a failure is logged, and kept for the game to ask
     // The world goes first, so object destructors can still use the other managers.
     WorldManager::getInstance().shutDown();
     ResourceManager::getInstance().shutDown();
@@ -91,6 +101,7 @@ void GameManager::shutDownImpl() {
     DisplayManager::getInstance().shutDown();
     LogManager::getInstance().shutDown();
     platform::endTimerResolution();
+    platform::releaseStopRequests();
 }
 
 void GameManager::run() {
@@ -119,6 +130,10 @@ std::uint32_t GameManager::loop(std::uint32_t maxFrames) {
         logFrameProfile();
         ++stepCount;
         ++frames;
+        if (const char* request = platform::takeStopRequest(); request != nullptr && !gameOver) {
+            LogManager::getInstance().writeLog("INFO: GameManager::run(): Asked to stop (%s): the game ends here", request);
+            gameOver = true;
+        }
         if (gameOver) {
             break;
         }
@@ -142,6 +157,7 @@ void GameManager::runFrame() {
     drawObjects();
     const std::int64_t t5 = nowMicroseconds();
     DisplayManager::getInstance().swapBuffers();
+    InputManager::getInstance().endFrame(); // checkpoints: the world as this frame left it
     const std::int64_t t6 = nowMicroseconds();
 
     profile = FrameProfile{t1 - t0, t2 - t1, t3 - t2, t4 - t3, t5 - t4, t6 - t5, 0, t6 - t0};
@@ -167,6 +183,17 @@ void GameManager::drawObjects() {
             }
         }
     }
+}
+
+std::uint64_t GameManager::getWorldHash() const {
+    Hash hash;
+    for (const Object* object : WorldManager::getInstance().getAllObjects()) {
+        hash.add(object->getType()).add(object->getPosition()).add(object->getVelocity());
+    }
+    if (stateHasher) {
+        stateHasher(hash);
+    }
+    return hash.get();
 }
 
 GameManager::FrameEnd GameManager::planFrameEnd(std::int64_t frameStartNs, std::int64_t nowNs,

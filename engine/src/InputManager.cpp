@@ -1,6 +1,8 @@
 #include <mx/InputManager.h>
 
+#include <array>
 #include <fstream>
+#include <system_error>
 #include <utility>
 
 #include <algorithm>
@@ -14,13 +16,52 @@
 #include <mx/EventMouseWheel.h>
 #include <mx/EventText.h>
 #include <mx/GameManager.h>
+#include <mx/Hash.h>
 #include <mx/LogManager.h>
 #include <mx/Version.h>
 
+#include "DataFile.h"
 #include "Immortal.h"
 #include "InputScript.h"
+#include "Platform.h"
 
 namespace mx {
+
+namespace {
+
+std::uint64_t hashOfWorld() {
+    return GameManager::getInstance().getWorldHash();
+}
+
+/// Whether an existing regular file is a recording, or empty, so that nothing is lost when a
+/// recording replaces it; why not otherwise.
+std::optional<std::string> whyNotARecording(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::array<char, 14> start{};
+    in.read(start.data(), start.size());
+    const auto read = static_cast<std::size_t>(in.gcount());
+    if (read == 0 && in.eof()) {
+        return std::nullopt; // empty: nothing to lose
+    }
+    if (std::string_view(start.data(), read) != "moltrix-input ") {
+        return "is not a recording: only a recording is replaced by one";
+    }
+    return std::nullopt;
+}
+
+/// The file a link names, so that a recording replaces what it points to, not the link.
+std::filesystem::path throughLinks(const std::filesystem::path& file) {
+    std::error_code error;
+    if (std::filesystem::is_symlink(file, error)) {
+        std::filesystem::path target = std::filesystem::canonical(file, error);
+        if (!error) {
+            return target;
+        }
+    }
+    return file;
+}
+
+} // namespace
 
 InputManager& InputManager::getInstance() {
     static Immortal<InputManager> instance;
@@ -49,7 +90,7 @@ int InputManager::startUpImpl() {
 
 void InputManager::shutDownImpl() {
     forgetHeld();
-    stopRecording();
+    (void)stopRecording(); // a failure has been logged, and stays in getRecordingError
     stopReplay();
 }
 
@@ -352,8 +393,14 @@ void InputManager::replayFrame() {
     if (replay && replay->isOver()) {
         GameManager::getInstance().setGameOver(true);
         if (!wasOver) {
-            LogManager::getInstance().writeLog(1, "INFO: InputManager::getInput(): The replay of '%s' ends after %u frames",
-                                               replay->getName().c_str(), static_cast<unsigned>(replay->getFrame()));
+            LogManager& log = LogManager::getInstance();
+            log.writeLog(1, "INFO: InputManager::getInput(): The replay of '%s' ends after %u frames",
+                         replay->getName().c_str(), static_cast<unsigned>(replay->getFrame()));
+            if (replay->getScript().cutAtLine) {
+                log.writeLog("WARNING: InputManager::getInput(): The replay of '%s' ends at its cut, after %u frames: "
+                             "the rest of the session was not written", replay->getName().c_str(),
+                             static_cast<unsigned>(replay->getFrame()));
+            }
         }
     }
 }
@@ -363,7 +410,7 @@ void InputManager::deliver(const InputRecord& record) {
         LogManager::getInstance().writeLog("WARNING: InputManager::getInput(): The recording '%s' ends here: a file "
                                            "holds at most %llu events", recorder->getPath().string().c_str(),
                                            static_cast<unsigned long long>(MAX_INPUT_EVENTS));
-        stopRecording();
+        (void)stopRecording();
     }
     switch (record.kind) {
     case InputRecord::Kind::KEY: {
@@ -434,43 +481,146 @@ void InputManager::deliverJoystick(const InputRecord& record) {
     onEvent(&event);
 }
 
-int InputManager::startRecording(const std::filesystem::path& file, std::uint32_t seed) {
-    stopRecording();
-    auto started = std::make_unique<InputRecorder>(file, seed);
-    if (!started->isOpen()) {
-        LogManager::getInstance().writeLog("ERROR: InputManager::startRecording(): Cannot write '%s'", file.string().c_str());
+std::optional<std::string> InputManager::whyNotRecordingTarget(const std::filesystem::path& given) const {
+    namespace fs = std::filesystem;
+    if (given.empty()) {
+        return "is an empty name";
+    }
+    const fs::path file = throughLinks(given);
+    std::error_code error;
+    if (fs::exists(fs::status(file, error))) {
+        if (auto why = whyNotDataFile(file)) {
+            return why;
+        }
+        if (!replayFile.empty() && fs::equivalent(file, replayFile, error)) {
+            return "is the file being replayed";
+        }
+        if (auto why = whyNotARecording(file)) {
+            return why;
+        }
+    }
+    const fs::path partial = partialRecordingPath(file);
+    if (fs::exists(fs::symlink_status(partial, error))) {
+        return "is being recorded already: '" + partial.string() + "' exists (another session's recording, or one "
+               "that was cut short: replay it, move it or delete it)";
+    }
+    // Made and removed at once: the surest test that the folder takes the file.
+    platform::NewFile probe;
+    std::string why;
+    if (!probe.create(partial, why)) {
+        return "cannot be written: " + why;
+    }
+    (void)probe.close(why);
+    fs::remove(partial, error);
+    return std::nullopt;
+}
+
+int InputManager::startRecording(const std::filesystem::path& given, std::uint32_t seed) {
+    LogManager& log = LogManager::getInstance();
+    (void)stopRecording();
+    recordingError.clear();
+    if (auto why = whyNotRecordingTarget(given)) {
+        log.writeLog("ERROR: InputManager::startRecording(): Cannot write '%s': it %s", given.string().c_str(),
+                     why->c_str());
         return -1;
     }
+    auto started = std::make_unique<InputRecorder>(throughLinks(given), seed);
+    if (!started->isOpen()) {
+        log.writeLog("ERROR: InputManager::startRecording(): Cannot write '%s': %s",
+                     started->getPartialPath().string().c_str(), started->getError().c_str());
+        return -1;
+    }
+    log.writeLog("INFO: InputManager::startRecording(): Recording into '%s', which becomes '%s' when the recording "
+                 "ends", started->getPartialPath().string().c_str(), started->getPath().string().c_str());
     recorder = std::move(started);
     return 0;
 }
 
-void InputManager::stopRecording() {
+int InputManager::stopRecording() {
     if (!recorder) {
-        return;
+        return recordingError.empty() ? 0 : -1;
     }
     const std::unique_ptr<InputRecorder> finished = std::move(recorder);
-    if (!finished->finish()) {
-        LogManager::getInstance().writeLog("ERROR: InputManager::stopRecording(): Failed to write '%s'",
-                                           finished->getPath().string().c_str());
+    // Between frames the world stands as the last frame left it: its hash is the last checkpoint.
+    const std::optional<std::uint64_t> last =
+        finished->isInFrame() ? std::nullopt : std::optional<std::uint64_t>(hashOfWorld());
+    if (!finished->finish(last)) {
+        recordingError = finished->getError();
+        LogManager::getInstance().writeLog("ERROR: InputManager::stopRecording(): Failed to write '%s': %s; '%s' is "
+                                           "left as it was", finished->getPartialPath().string().c_str(),
+                                           recordingError.c_str(), finished->getPath().string().c_str());
+        return -1;
+    }
+    return 0;
+}
+
+void InputManager::abandonRecording() {
+    const std::unique_ptr<InputRecorder> failed = std::move(recorder);
+    recordingError = failed->getError();
+    LogManager::getInstance().writeLog("ERROR: InputManager::endFrame(): Cannot write the recording '%s': %s. It "
+                                       "stops here; '%s' is left as it was, and '%s' keeps what was written",
+                                       failed->getPartialPath().string().c_str(), recordingError.c_str(),
+                                       failed->getPath().string().c_str(), failed->getPartialPath().string().c_str());
+}
+
+void InputManager::endFrame() {
+    if (recorder) {
+        recorder->endFrame(hashOfWorld);
+        if (recorder->hasFailed()) {
+            abandonRecording();
+        }
+    }
+    if (replay && !mismatch) {
+        checkReplay();
     }
 }
 
+void InputManager::checkReplay() {
+    const std::optional<Checkpoint> checkpoint = replay->checkpointOfFrame();
+    if (!checkpoint) {
+        return;
+    }
+    const std::uint64_t hash = hashOfWorld();
+    if (hash == checkpoint->hash) {
+        return;
+    }
+    mismatch = ReplayMismatch{checkpoint->frame, checkpoint->hash, hash};
+    LogManager::getInstance().writeLog("ERROR: InputManager::endFrame(): The replay of '%s' differs from its "
+                                       "recording at frame %u: world hash %s, recorded %s. It stops there",
+                                       replay->getName().c_str(), static_cast<unsigned>(checkpoint->frame),
+                                       Hash::toText(hash).c_str(), Hash::toText(checkpoint->hash).c_str());
+    replay->stop();
+    GameManager::getInstance().setGameOver(true);
+}
+
 int InputManager::startReplay(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in.is_open()) {
-        LogManager::getInstance().writeLog("ERROR: InputManager::startReplay(): Cannot open '%s'", file.string().c_str());
+    // Checked first: a folder or a FIFO must not reach the reader, which could throw or wait for ever.
+    std::optional<std::string> why = whyNotDataFile(file);
+    std::ifstream in;
+    if (!why) {
+        in.open(file, std::ios::binary);
+        if (!in.is_open()) {
+            why = "cannot be read";
+        }
+    }
+    if (why) {
+        LogManager::getInstance().writeLog("ERROR: InputManager::startReplay(): Cannot open '%s': it %s",
+                                           file.string().c_str(), why->c_str());
         return -1;
     }
-    return startReplayFromStream(in, file.string());
+    if (startReplayFromStream(in, file.string()) != 0) {
+        return -1;
+    }
+    replayFile = file;
+    return 0;
 }
 
 int InputManager::startReplayFromStream(std::istream& in, const std::string& name) {
     LogManager& log = LogManager::getInstance();
     InputScript script;
     if (const auto error = readInputScript(in, script)) {
-        log.writeLog("ERROR: InputManager::startReplay(): Refused '%s', line %llu: %s", name.c_str(),
-                     static_cast<unsigned long long>(error->line),
+        const std::string where = error->line > 0 ? ", line " + std::to_string(error->line) : "";
+        log.writeLog("ERROR: InputManager::startReplay(): Refused '%s'%s: %s", name.c_str(), where.c_str(),
                      error->reason.c_str());
         return -1;
     }
@@ -478,12 +628,25 @@ int InputManager::startReplayFromStream(std::istream& in, const std::string& nam
         log.writeLog("WARNING: InputManager::startReplay(): '%s' was recorded with engine %s, this is %s: the replay "
                      "may differ", name.c_str(), script.engineVersion.c_str(), engineVersion());
     }
+    if (script.cutAtLine) {
+        log.writeLog("WARNING: InputManager::startReplay(): '%s' was cut short at line %llu, before its 'end' line: it "
+                     "replays to its last checkpoint, frame %u", name.c_str(),
+                     static_cast<unsigned long long>(*script.cutAtLine), static_cast<unsigned>(script.frameCount - 1));
+    }
+    GameManager::getInstance().getRandom().setSeed(script.seed); // the same numbers as when it was recorded
     replay = std::make_unique<InputReplay>(std::move(script), name);
+    replayFile.clear();
+    mismatch.reset();
     return 0;
 }
 
 void InputManager::stopReplay() {
     replay.reset();
+    replayFile.clear();
+}
+
+bool InputManager::isReplayCutShort() const {
+    return replay && replay->getScript().cutAtLine.has_value();
 }
 
 std::uint32_t InputManager::getReplaySeed() const {

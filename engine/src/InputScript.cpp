@@ -1,5 +1,6 @@
 #include "InputScript.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cctype>
@@ -11,14 +12,21 @@
 #include <mx/EventKeyboard.h>
 #include <mx/EventMouseWheel.h>
 #include <mx/EventMouse.h>
+#include <mx/Hash.h>
 #include <mx/InputManager.h>
 #include <mx/Version.h>
+
+#include "Platform.h"
+#include "StreamedFile.h"
 
 namespace mx {
 
 namespace {
 
 constexpr std::string_view MAGIC = "moltrix-input";
+constexpr std::string_view CHECK = "check";
+/// The first version with checkpoints and the cut-short rule.
+constexpr std::uint32_t CHECKPOINT_VERSION = 2;
 
 /// SFML's mouse buttons by number.
 constexpr std::array<std::string_view, 5> BUTTON_NAMES = {"left", "right", "middle", "extra1", "extra2"};
@@ -96,6 +104,13 @@ private:
     Line nextContent();
     /// Fills a record from the fields after the frame number; the reason when they are wrong.
     std::optional<std::string> parseRecord(InputRecord& record) const;
+    /// Reads a checkpoint line of a frame into the script; the reason when it is wrong.
+    std::optional<std::string> readCheckpoint(std::uint32_t frame, InputScript& script) const;
+    /// The end of a file that has no end line: refused, or kept up to its last checkpoint.
+    std::optional<InputScriptError> cutShort(InputScript& script) const;
+    /// Whether the line read last is where the writing of a file stopped: a last line
+    /// without its line end.
+    [[nodiscard]] bool isWhereWritingStopped() const { return version >= CHECKPOINT_VERSION && unended; }
     [[nodiscard]] InputScriptError error(std::string reason) const { return {lineNumber, std::move(reason)}; }
     [[nodiscard]] bool is(std::size_t count, std::string_view first) const {
         return fieldCount == count && fields[0] == first;
@@ -107,6 +122,7 @@ private:
     std::size_t lineNumber = 0;
     std::array<std::string_view, MAX_FIELDS> fields;
     std::size_t fieldCount = 0; ///< MAX_FIELDS + 1 when the line has more
+    bool unended = false;       ///< the line read last ends with the file, not with a line end
     std::uint32_t version = 0;  ///< the file's format version
 };
 
@@ -132,11 +148,15 @@ ScriptReader::Line ScriptReader::readLine() {
     ++lineNumber;
     line.clear();
     fieldCount = 0;
+    unended = false;
     using Traits = std::char_traits<char>;
     std::streambuf* buffer = in.rdbuf();
     Traits::int_type c = buffer != nullptr ? buffer->sbumpc() : Traits::eof();
     if (c == Traits::eof()) {
         return Line::END_OF_FILE;
+    }
+    if (c == '\0' && version >= CHECKPOINT_VERSION) {
+        return Line::END_OF_FILE; // the zeros a disk may leave after the last write: the file ends here
     }
     for (; c != Traits::eof() && c != '\n'; c = buffer->sbumpc()) {
         if (line.size() > InputManager::MAX_INPUT_LINE) {
@@ -144,6 +164,7 @@ ScriptReader::Line ScriptReader::readLine() {
         }
         line.push_back(Traits::to_char_type(c));
     }
+    unended = c == Traits::eof();
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
@@ -305,18 +326,50 @@ std::optional<std::string> ScriptReader::parseJoystick(InputRecord& record) cons
     return std::nullopt;
 }
 
+std::optional<std::string> ScriptReader::readCheckpoint(std::uint32_t frame, InputScript& script) const {
+    if (version < CHECKPOINT_VERSION) {
+        return "checkpoints came with version 2 of the format; this file is version " + std::to_string(version);
+    }
+    const auto hash = fieldCount == 3 ? Hash::fromText(fields[2]) : std::nullopt;
+    if (!hash) {
+        return "expected 'check' and a world hash of 16 hexadecimal digits";
+    }
+    if (!script.checkpoints.empty() && script.checkpoints.back().frame == frame) {
+        return "a second checkpoint for frame " + std::to_string(frame);
+    }
+    if (script.checkpoints.size() == InputManager::MAX_INPUT_EVENTS) {
+        return "more than " + std::to_string(InputManager::MAX_INPUT_EVENTS) + " checkpoints";
+    }
+    script.checkpoints.push_back({frame, *hash});
+    return std::nullopt;
+}
+
+std::optional<InputScriptError> ScriptReader::cutShort(InputScript& script) const {
+    if (version < CHECKPOINT_VERSION) {
+        return error("the file ends before its 'end' line: it was cut short");
+    }
+    if (script.checkpoints.empty()) {
+        return error("the file ends before its 'end' line and before its first checkpoint: it was cut short "
+                     "with nothing whole to replay");
+    }
+    // What came after the last checkpoint may be a frame written in part: left out.
+    const std::uint32_t last = script.checkpoints.back().frame;
+    std::erase_if(script.records, [last](const InputRecord& record) { return record.frame > last; });
+    script.frameCount = last + 1;
+    script.cutAtLine = lineNumber;
+    return std::nullopt;
+}
+
 std::optional<InputScriptError> ScriptReader::read(InputScript& script) {
     // The first line says what the file is; nothing may come before it.
-    std::uint32_t version = 0;
     if (readLine() != Line::TEXT || fieldCount != 2 || fields[0] != MAGIC || !parse(fields[1], version) || version == 0) {
         return error("not an input file: its first line must be 'moltrix-input <version>'");
     }
-    this->version = version;
-    script.formatVersion = version;
     if (version > InputManager::INPUT_FILE_VERSION) {
         return error("format version " + std::to_string(version) + " is newer than this engine reads (" +
                      std::to_string(InputManager::INPUT_FILE_VERSION) + ")");
     }
+    script.version = version;
     if (nextContent() != Line::TEXT || !is(2, "engine")) {
         return error("expected 'engine <version>'");
     }
@@ -324,10 +377,14 @@ std::optional<InputScriptError> ScriptReader::read(InputScript& script) {
     if (nextContent() != Line::TEXT || !is(2, "seed") || !parse(fields[1], script.seed)) {
         return error("expected 'seed <number from 0 to 4294967295>'");
     }
+    std::optional<std::uint32_t> lastFrame;
     while (true) {
-        const Line result = nextContent();
+        Line result = nextContent();
+        if (result == Line::TEXT && isWhereWritingStopped()) {
+            result = Line::END_OF_FILE;
+        }
         if (result == Line::END_OF_FILE) {
-            return error("the file ends before its 'end' line: it was cut short");
+            return cutShort(script);
         }
         if (result == Line::TOO_LONG) {
             return error("a line longer than " + std::to_string(InputManager::MAX_INPUT_LINE) + " characters");
@@ -339,9 +396,18 @@ std::optional<InputScriptError> ScriptReader::read(InputScript& script) {
         if (!parse(fields[0], record.frame)) {
             return error("expected a frame number or 'end', not " + quoted(fields[0]));
         }
-        if (!script.records.empty() && record.frame < script.records.back().frame) {
-            return error("frame " + std::to_string(record.frame) + " comes after frame " +
-                         std::to_string(script.records.back().frame));
+        if (lastFrame && record.frame < *lastFrame) {
+            return error("frame " + std::to_string(record.frame) + " comes after frame " + std::to_string(*lastFrame));
+        }
+        lastFrame = record.frame;
+        if (fieldCount > 1 && fields[1] == CHECK) {
+            if (auto reason = readCheckpoint(record.frame, script)) {
+                return error(*reason);
+            }
+            continue;
+        }
+        if (!script.checkpoints.empty() && script.checkpoints.back().frame == record.frame) {
+            return error("an input of frame " + std::to_string(record.frame) + " after its checkpoint, which ends it");
         }
         if (script.records.size() == InputManager::MAX_INPUT_EVENTS) {
             return error("more than " + std::to_string(InputManager::MAX_INPUT_EVENTS) + " events");
@@ -354,8 +420,8 @@ std::optional<InputScriptError> ScriptReader::read(InputScript& script) {
     if (fieldCount != 2 || !parse(fields[1], script.frameCount)) {
         return error("expected 'end <frame count>'");
     }
-    if (!script.records.empty() && script.records.back().frame >= script.frameCount) {
-        return error("an event of frame " + std::to_string(script.records.back().frame) + " lies past the end, " +
+    if (lastFrame && *lastFrame >= script.frameCount) {
+        return error("an event of frame " + std::to_string(*lastFrame) + " lies past the end, " +
                      std::to_string(script.frameCount) + " frames");
     }
     if (nextContent() != Line::END_OF_FILE) {
@@ -368,7 +434,31 @@ std::optional<InputScriptError> ScriptReader::read(InputScript& script) {
 
 std::optional<InputScriptError> readInputScript(std::istream& in, InputScript& script) {
     script = InputScript{};
-    return ScriptReader(in).read(script);
+    ScriptReader reader(in);
+    try {
+        return reader.read(script);
+    } catch (const std::exception& failure) {
+        // A file stream throws from the middle of a read that the system refused (a folder, a
+        // failing disk), whatever the stream's exception mask says.
+        script = InputScript{};
+        return InputScriptError{0, std::string("it cannot be read: ") + failure.what()};
+    }
+}
+
+std::string formatCheckpoint(const Checkpoint& checkpoint) {
+    std::string text;
+    appendNumber(text, checkpoint.frame);
+    text += ' ';
+    text += CHECK;
+    text += ' ';
+    text += Hash::toText(checkpoint.hash);
+    return text;
+}
+
+std::filesystem::path partialRecordingPath(const std::filesystem::path& target) {
+    std::filesystem::path partial = target;
+    partial += ".partial";
+    return partial;
 }
 
 namespace {
@@ -450,10 +540,37 @@ std::string formatInputRecord(const InputRecord& record) {
     return text;
 }
 
-InputRecorder::InputRecorder(const std::filesystem::path& file, std::uint32_t seed)
-    : path(file), out(file, std::ios::out | std::ios::trunc | std::ios::binary) {
-    out << MAGIC << ' ' << InputManager::INPUT_FILE_VERSION << "\nengine " << engineVersion() << "\nseed " << seed
-        << '\n';
+InputRecorder::InputRecorder(const std::filesystem::path& target_, std::uint32_t seed)
+    : target(target_), partial(partialRecordingPath(target_)), file(std::make_unique<StreamedFile>(partial)),
+      lastWrite(std::chrono::steady_clock::now()) {
+    if (!file->isOpen()) {
+        return;
+    }
+    // The header at once: from the start, the file says what it is.
+    std::string header(MAGIC);
+    header += ' ' + std::to_string(InputManager::INPUT_FILE_VERSION) + "\nengine " + engineVersion() + "\nseed " +
+              std::to_string(seed) + '\n';
+    file->append(header);
+}
+
+InputRecorder::~InputRecorder() = default;
+
+bool InputRecorder::isOpen() const {
+    return file->isOpen();
+}
+
+bool InputRecorder::hasFailed() const {
+    return !finishError.empty() || file->hasFailed();
+}
+
+std::string InputRecorder::getError() const {
+    return finishError.empty() ? file->getError() : finishError;
+}
+
+void InputRecorder::startFrame() {
+    ++frames;
+    inFrame = true;
+    frameStart = lines.size();
 }
 
 bool InputRecorder::add(InputRecord record) {
@@ -461,18 +578,66 @@ bool InputRecorder::add(InputRecord record) {
         return false;
     }
     if (frames == 0) {
-        frames = 1; // input before the first frame belongs to it
+        startFrame(); // input before the first frame belongs to it
     }
     record.frame = frames - 1;
-    out << formatInputRecord(record) << '\n';
+    lines += formatInputRecord(record);
+    lines += '\n';
     ++count;
     return true;
 }
 
-bool InputRecorder::finish() {
-    out << "end " << frames << '\n';
-    out.close();
-    return !out.fail();
+void InputRecorder::writeCheckpoint(std::uint64_t hash) {
+    if (checkpoints == InputManager::MAX_INPUT_EVENTS) {
+        return; // a file holds no more; the frames still go in
+    }
+    lines += formatCheckpoint({frames - 1, hash});
+    lines += '\n';
+    lastChecked = frames - 1;
+    ++checkpoints;
+}
+
+void InputRecorder::handOver() {
+    file->append(lines);
+    lines.clear();
+    frameStart = 0;
+    lastWrite = std::chrono::steady_clock::now();
+}
+
+void InputRecorder::endFrame(std::uint64_t (*worldHash)()) {
+    if (!inFrame) {
+        return;
+    }
+    inFrame = false;
+    // A checkpoint closes whole frames: what reaches the disk ends with one, so a file cut
+    // short holds whole frames up to its last checkpoint. Slow frames write by the clock.
+    const bool due = frames % CHECKPOINT_FRAMES == 0 || std::chrono::steady_clock::now() - lastWrite >= MOST_TIME_UNWRITTEN;
+    if (due) {
+        writeCheckpoint(worldHash());
+        handOver();
+    }
+}
+
+bool InputRecorder::finish(std::optional<std::uint64_t> lastHash) {
+    if (inFrame) {
+        // Its records are not the whole frame, and the world is half-way through it.
+        lines.resize(frameStart);
+        --frames;
+        inFrame = false;
+    } else if (lastHash && frames > 0 && lastChecked != frames - 1) {
+        writeCheckpoint(*lastHash);
+    }
+    lines += "end " + std::to_string(frames) + '\n';
+    handOver();
+    if (!file->close()) {
+        return false;
+    }
+    std::string why;
+    if (!platform::replaceFile(partial, target, why)) {
+        finishError = "cannot move it onto '" + target.string() + "': " + why;
+        return false;
+    }
+    return true;
 }
 
 std::span<const InputRecord> InputReplay::nextFrame() {
@@ -484,6 +649,22 @@ std::span<const InputRecord> InputReplay::nextFrame() {
         ++frame;
     }
     return std::span<const InputRecord>(script.records).subspan(first, next - first);
+}
+
+std::optional<Checkpoint> InputReplay::checkpointOfFrame() {
+    const std::vector<Checkpoint>& checkpoints = script.checkpoints;
+    if (frame == 0) {
+        return std::nullopt;
+    }
+    const std::uint32_t played = frame - 1;
+    // Checkpoints of frames that went by without being asked for are passed over.
+    while (nextCheckpoint < checkpoints.size() && checkpoints[nextCheckpoint].frame < played) {
+        ++nextCheckpoint;
+    }
+    if (nextCheckpoint < checkpoints.size() && checkpoints[nextCheckpoint].frame == played) {
+        return checkpoints[nextCheckpoint++];
+    }
+    return std::nullopt;
 }
 
 } // namespace mx

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -57,13 +58,23 @@ private:
     static std::int8_t narrow(int value) { return static_cast<std::int8_t>(value); }
 };
 
+/// The world hash a recording saw at the end of one of its frames.
+struct Checkpoint {
+    std::uint32_t frame = 0;
+    std::uint64_t hash = 0;
+};
+
 /// An input file in memory: its header and its records, frame by frame.
 struct InputScript {
-    std::uint32_t formatVersion = 0; ///< 1 holds keys, the mouse, close and forget-held; 2 all kinds
+    std::uint32_t version = 0;
     std::string engineVersion;
     std::uint32_t seed = 0;
     std::uint32_t frameCount = 0; ///< every record's frame is below it
     std::vector<InputRecord> records;
+    std::vector<Checkpoint> checkpoints; ///< in frame order, at most one a frame
+    /// A file without its 'end' line: the line where it stops. It keeps the frames up to its
+    /// last checkpoint, the last frame known to have been written whole.
+    std::optional<std::size_t> cutAtLine;
 };
 
 /// Why an input file is refused, and on which line.
@@ -79,29 +90,74 @@ struct InputScriptError {
 /// A record as its line in a file, without the line end.
 [[nodiscard]] std::string formatInputRecord(const InputRecord& record);
 
-/// Writes an input file while it is recorded: the header at once, then each record, then
-/// the end line.
+/// A checkpoint as its line in a file, without the line end: "FRAME check HASH".
+[[nodiscard]] std::string formatCheckpoint(const Checkpoint& checkpoint);
+
+/// The file a recording of target is written into until it ends: target.partial.
+[[nodiscard]] std::filesystem::path partialRecordingPath(const std::filesystem::path& target);
+
+class StreamedFile;
+
+/// Writes an input file while it is recorded, into a file beside its target
+/// (partialRecordingPath) that takes the target's name only when the recording finishes:
+/// the header at once, then whole frames, each group of them closed by a checkpoint and
+/// handed to the disk at least once a second, then the end line.
 class InputRecorder {
 public:
-    /// Opens the file, emptying it, and writes the header; isOpen tells whether that worked.
-    InputRecorder(const std::filesystem::path& file, std::uint32_t seed);
+    /// Frames between two checkpoints: about a second.
+    static constexpr std::uint32_t CHECKPOINT_FRAMES = 30;
+    /// The longest time, however slow the frames, between two writes to the disk.
+    static constexpr std::chrono::milliseconds MOST_TIME_UNWRITTEN{1000};
 
-    [[nodiscard]] bool isOpen() const { return out.is_open() && out.good(); }
-    [[nodiscard]] const std::filesystem::path& getPath() const { return path; }
+    /// Makes the file beside target, which must not exist, and writes the header; isOpen
+    /// and getError tell how that went.
+    InputRecorder(const std::filesystem::path& target, std::uint32_t seed);
+    ~InputRecorder();
+
+    [[nodiscard]] bool isOpen() const;
+    /// The file the recording becomes.
+    [[nodiscard]] const std::filesystem::path& getPath() const { return target; }
+    /// The file it is written into meanwhile.
+    [[nodiscard]] const std::filesystem::path& getPartialPath() const { return partial; }
 
     /// A frame begins: records added from here on belong to it.
-    void startFrame() { ++frames; }
+    void startFrame();
     /// Adds a record to the current frame; false, writing nothing, when the file holds the
     /// most records a file may.
     [[nodiscard]] bool add(InputRecord record);
-    /// Writes the end line and closes the file; false when some writing failed.
-    [[nodiscard]] bool finish();
+    /// The frame under way has ended. Every CHECKPOINT_FRAMES frames, or when a write is
+    /// due, the world's hash (asked of worldHash then only) closes the frames since the last
+    /// checkpoint, and they go to the disk.
+    void endFrame(std::uint64_t (*worldHash)());
+    /// Whether a frame has begun and not ended.
+    [[nodiscard]] bool isInFrame() const { return inFrame; }
+    /// Whether writing has failed: the recording is lost from the last write on.
+    [[nodiscard]] bool hasFailed() const;
+    /// Why the file cannot be made or written; empty while all is well.
+    [[nodiscard]] std::string getError() const;
+
+    /// Ends the recording with the last frame ended: its checkpoint (lastHash, the world as
+    /// it stands, unless a frame is under way, whose records are then left out along with
+    /// it), the end line, the disk, and the move onto the target. False, with getError
+    /// saying why, when something failed; the target is then as it was.
+    [[nodiscard]] bool finish(std::optional<std::uint64_t> lastHash);
 
 private:
-    std::filesystem::path path;
-    std::ofstream out;
-    std::uint32_t frames = 0;
+    void writeCheckpoint(std::uint64_t hash);
+    void handOver();
+
+    std::filesystem::path target;
+    std::filesystem::path partial;
+    std::unique_ptr<StreamedFile> file;
+    std::string lines;                ///< the frames since the last checkpoint
+    std::size_t frameStart = 0;       ///< where the frame under way begins in lines
+    std::uint32_t frames = 0;         ///< frames begun
+    bool inFrame = false;
+    std::optional<std::uint32_t> lastChecked; ///< the frame of the last checkpoint
     std::size_t count = 0;
+    std::size_t checkpoints = 0;
+    std::chrono::steady_clock::time_point lastWrite;
+    std::string finishError;
 };
 
 /// Plays an input script back, frame by frame.
@@ -118,10 +174,16 @@ public:
     [[nodiscard]] const InputScript& getScript() const { return script; }
     [[nodiscard]] const std::string& getName() const { return name; }
 
+    /// The checkpoint recorded at the end of the frame played last, if there is one.
+    [[nodiscard]] std::optional<Checkpoint> checkpointOfFrame();
+    /// Plays nothing more: the script counts as played to its end.
+    void stop() { frame = script.frameCount; }
+
 private:
     InputScript script;
     std::string name;
     std::size_t next = 0;
+    std::size_t nextCheckpoint = 0;
     std::uint32_t frame = 0;
 };
 

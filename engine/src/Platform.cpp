@@ -10,12 +10,17 @@
 #include <windows.h>
 #include <timeapi.h>
 #else
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #endif
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <string>
 #include <system_error>
@@ -297,6 +302,303 @@ std::string displayProblem() {
 
 std::optional<PixelSize> workArea() {
     return std::nullopt;
+}
+
+#endif
+
+#ifdef _WIN32
+
+namespace {
+
+/// The request to stop, set from the console's handler thread or the session window.
+std::atomic<const char*> stopRequest{nullptr};
+/// Signalled when the engine has shut down: a console handler may then let Windows end the process.
+HANDLE released = nullptr;
+HWND sessionWindow = nullptr;
+SessionEndHandler sessionEnd = nullptr;
+
+/// Windows' message for an error code, without its line end.
+std::string systemMessage(DWORD code) {
+    std::string text = std::system_category().message(static_cast<int>(code));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+BOOL WINAPI onConsoleControl(DWORD type) {
+    const char* what = nullptr;
+    switch (type) {
+    case CTRL_C_EVENT: what = "Ctrl-C"; break;
+    case CTRL_BREAK_EVENT: what = "Ctrl-Break"; break;
+    case CTRL_CLOSE_EVENT: what = "the console was closed"; break;
+    case CTRL_LOGOFF_EVENT: what = "the user logs off"; break;
+    case CTRL_SHUTDOWN_EVENT: what = "the system shuts down"; break;
+    default: return FALSE;
+    }
+    const char* none = nullptr;
+    const bool first = stopRequest.compare_exchange_strong(none, what);
+    if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) {
+        return first ? TRUE : FALSE; // a second one, not yet seen: Windows' own handling ends the program
+    }
+    // Windows ends the process as soon as this returns: give the loop time to end cleanly.
+    WaitForSingleObject(released, 4500);
+    return TRUE;
+}
+
+/// The hidden window that hears the session end, for a program without a console.
+LRESULT CALLBACK onSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_QUERYENDSESSION) {
+        const char* none = nullptr;
+        stopRequest.compare_exchange_strong(none, "the session ends");
+        return TRUE;
+    }
+    if (message == WM_ENDSESSION) {
+        if (wParam != 0 && sessionEnd != nullptr) {
+            sessionEnd(); // the process may end when this message returns
+        }
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void openSessionWindow() {
+    static const wchar_t* const CLASS = L"MoltrixSession";
+    static const bool registered = [] {
+        WNDCLASSW type{};
+        type.lpfnWndProc = onSessionMessage;
+        type.hInstance = GetModuleHandleW(nullptr);
+        type.lpszClassName = CLASS;
+        return RegisterClassW(&type) != 0;
+    }();
+    if (registered && sessionWindow == nullptr) {
+        // Top-level and never shown: such windows hear WM_QUERYENDSESSION, message-only ones do not.
+        sessionWindow = CreateWindowExW(0, CLASS, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                                        GetModuleHandleW(nullptr), nullptr);
+    }
+}
+
+} // namespace
+
+void catchStopRequests(SessionEndHandler onSessionEnd) {
+    stopRequest = nullptr;
+    sessionEnd = onSessionEnd;
+    if (released == nullptr) {
+        released = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    ResetEvent(released);
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+    openSessionWindow();
+}
+
+void releaseStopRequests() {
+    if (sessionWindow != nullptr) {
+        DestroyWindow(sessionWindow);
+        sessionWindow = nullptr;
+    }
+    sessionEnd = nullptr;
+    SetConsoleCtrlHandler(onConsoleControl, FALSE);
+    if (released != nullptr) {
+        SetEvent(released);
+    }
+}
+
+const char* takeStopRequest() {
+    // Messages sent to the session window arrive while the thread looks for its messages;
+    // a windowed game looks every frame, a headless one only here.
+    MSG message;
+    while (sessionWindow != nullptr && PeekMessageW(&message, sessionWindow, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&message);
+    }
+    return stopRequest.exchange(nullptr);
+}
+
+NewFile::~NewFile() {
+    if (isOpen()) {
+        CloseHandle(reinterpret_cast<HANDLE>(handle));
+    }
+}
+
+bool NewFile::create(const std::filesystem::path& path, std::string& why) {
+    // Others may read it meanwhile; nothing may write it.
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        why = systemMessage(GetLastError());
+        return false;
+    }
+    handle = reinterpret_cast<std::intptr_t>(file);
+    return true;
+}
+
+bool NewFile::write(std::string_view bytes, std::string& why) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const auto size = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        if (!WriteFile(reinterpret_cast<HANDLE>(handle), bytes.data(), size, &written, nullptr)) {
+            why = systemMessage(GetLastError());
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+bool NewFile::sync(std::string& why) {
+    if (!FlushFileBuffers(reinterpret_cast<HANDLE>(handle))) {
+        why = systemMessage(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool NewFile::close(std::string& why) {
+    const bool closed = CloseHandle(reinterpret_cast<HANDLE>(handle)) != 0;
+    handle = CLOSED;
+    if (!closed) {
+        why = systemMessage(GetLastError());
+    }
+    return closed;
+}
+
+bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to, std::string& why) {
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        why = systemMessage(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+#else
+
+namespace {
+
+/// The signal that asked to stop, 0 for none. Lock-free, so the handler may set it.
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+constexpr int STOP_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction previousActions[std::size(STOP_SIGNALS)];
+bool caught[std::size(STOP_SIGNALS)] = {};
+
+void noteStopSignal(int signal) {
+    stopSignal = signal; // nothing else: only this is safe in a signal handler
+}
+
+std::string errorMessage(int code) {
+    return std::generic_category().message(code);
+}
+
+} // namespace
+
+void catchStopRequests(SessionEndHandler) {
+    stopSignal = 0;
+    for (std::size_t i = 0; i < std::size(STOP_SIGNALS); ++i) {
+        struct sigaction previous {};
+        if (caught[i] || sigaction(STOP_SIGNALS[i], nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) {
+            continue; // ignored when the program started (nohup, a background job): it stays so
+        }
+        struct sigaction action {};
+        action.sa_handler = noteStopSignal;
+        sigemptyset(&action.sa_mask);
+        // Once caught, the next one ends the program as it would have; calls under way go on.
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        if (sigaction(STOP_SIGNALS[i], &action, nullptr) == 0) {
+            previousActions[i] = previous;
+            caught[i] = true;
+        }
+    }
+}
+
+void releaseStopRequests() {
+    for (std::size_t i = 0; i < std::size(STOP_SIGNALS); ++i) {
+        if (caught[i]) {
+            sigaction(STOP_SIGNALS[i], &previousActions[i], nullptr);
+            caught[i] = false;
+        }
+    }
+}
+
+const char* takeStopRequest() {
+    switch (stopSignal.exchange(0)) {
+    case 0: return nullptr;
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "a signal";
+    }
+}
+
+NewFile::~NewFile() {
+    if (isOpen()) {
+        ::close(static_cast<int>(handle));
+    }
+}
+
+bool NewFile::create(const std::filesystem::path& path, std::string& why) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        why = errorMessage(errno);
+        return false;
+    }
+    handle = fd;
+    return true;
+}
+
+bool NewFile::write(std::string_view bytes, std::string& why) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(static_cast<int>(handle), bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            why = errorMessage(written < 0 ? errno : ENOSPC);
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+bool NewFile::sync(std::string& why) {
+#if defined(__linux__)
+    const int result = ::fdatasync(static_cast<int>(handle));
+#else
+    const int result = ::fsync(static_cast<int>(handle));
+#endif
+    if (result != 0) {
+        why = errorMessage(errno);
+        return false;
+    }
+    return true;
+}
+
+bool NewFile::close(std::string& why) {
+    const int result = ::close(static_cast<int>(handle));
+    handle = CLOSED;
+    if (result != 0) {
+        why = errorMessage(errno);
+        return false;
+    }
+    return true;
+}
+
+bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to, std::string& why) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        why = errorMessage(errno);
+        return false;
+    }
+    // The new name is on the disk once its folder is.
+    std::filesystem::path folder = to.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+    return true;
 }
 
 #endif

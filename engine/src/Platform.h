@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 /// The few operating-system calls the engine makes, behind one interface:
 /// the Windows multimedia timer and Sleep there, POSIX equivalents elsewhere.
@@ -52,5 +53,58 @@ struct PixelSize {
 /// The part of the desktop that windows may use, without panels and task bars
 /// (the work area), where the platform reports it.
 [[nodiscard]] std::optional<PixelSize> workArea();
+
+/// What the engine does when the system ends the session (the user logs off or shuts
+/// down) at a moment the program cannot return to its loop first: finish its files within
+/// the call, for the process may end as soon as it returns.
+using SessionEndHandler = void (*)();
+
+/// Makes requests to stop the program end its game loop cleanly instead of killing it:
+/// SIGINT and SIGTERM (a signal ignored when the program started stays ignored); on Windows
+/// Ctrl-C, Ctrl-Break, closing the console, logging off and shutting down, and the end of
+/// the session for a program without a console. The handlers only note the request, which
+/// takeStopRequest hands to the loop; a second signal before the first was taken ends the
+/// program at once, as without them. Where Windows ends the process when its handler
+/// returns (console closed, log-off), the handler waits, a few seconds at most, for
+/// releaseStopRequests, which the engine's shut-down calls.
+void catchStopRequests(SessionEndHandler onSessionEnd);
+
+/// Gives the stop requests back to the system's own handling.
+void releaseStopRequests();
+
+/// The request to stop that came since it was last taken ("SIGINT", "SIGTERM", "Ctrl-C",
+/// "the console was closed", ...), or null. Taking it clears it.
+[[nodiscard]] const char* takeStopRequest();
+
+/// A file made for writing that did not exist before, so that nothing is ever written over;
+/// unbuffered: what write returns from has reached the operating system, and sync asks it
+/// to put that on the disk. Closed when destroyed. Each call may fail with the system's
+/// reason in why ("No space left on device").
+class NewFile {
+public:
+    NewFile() = default;
+    ~NewFile();
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    /// Creates the file; false when it exists already or cannot be made.
+    [[nodiscard]] bool create(const std::filesystem::path& path, std::string& why);
+    /// Writes all the bytes.
+    [[nodiscard]] bool write(std::string_view bytes, std::string& why);
+    /// Waits until what was written is on the disk: may take long on a busy disk.
+    [[nodiscard]] bool sync(std::string& why);
+    /// Closes the file.
+    [[nodiscard]] bool close(std::string& why);
+    [[nodiscard]] bool isOpen() const { return handle != CLOSED; }
+
+private:
+    static constexpr std::intptr_t CLOSED = -1; ///< a file descriptor, or a HANDLE on Windows
+    std::intptr_t handle = CLOSED;
+};
+
+/// Moves a file onto another name, replacing what is there in one step (never a moment
+/// with neither), and puts the move on the disk where the platform can. False and why
+/// when it cannot.
+[[nodiscard]] bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to, std::string& why);
 
 } // namespace mx::platform

@@ -4,8 +4,6 @@
 // This file is the game; main.cpp runs it, coins_test.cpp tests it without a window.
 #include "coins.h"
 
-#include <cstdlib>
-
 #include <mx/DisplayManager.h>
 #include <mx/EventCollision.h>
 #include <mx/EventKeyboard.h>
@@ -13,6 +11,7 @@
 #include <mx/EventStep.h>
 #include <mx/EventView.h>
 #include <mx/GameManager.h>
+#include <mx/Hash.h>
 #include <mx/InputManager.h>
 #include <mx/LogManager.h>
 #include <mx/ResourceManager.h>
@@ -75,9 +74,11 @@ public:
 
 /// A free cell inside the room, away from the inner wall.
 mx::Vector randomFreeCell() {
+    // The engine's random numbers: a recording replays with them to the same coins.
+    mx::Random& random = mx::GameManager::getInstance().getRandom();
     while (true) {
-        const int column = 1 + std::rand() % (ROOM_RIGHT - 1);
-        const int row = ROOM_TOP + 1 + std::rand() % (ROOM_BOTTOM - ROOM_TOP - 1);
+        const int column = random.between(1, ROOM_RIGHT - 1);
+        const int row = random.between(ROOM_TOP + 1, ROOM_BOTTOM - 1);
         if (column != INNER_WALL_COLUMN || row < INNER_WALL_TOP || row > INNER_WALL_BOTTOM) {
             return cellCentre(column, row);
         }
@@ -185,6 +186,13 @@ private:
     mx::Vector facing = mx::Vector::RIGHT;
 };
 
+/// The score, in the world hash that recordings check: a view object's value, which the
+/// hash does not see by itself (it covers each object's place and speed).
+void addScore(mx::Hash& hash) {
+    const mx::ViewObject* score = mx::ViewObject::find(SCORE);
+    hash.add(static_cast<std::int32_t>(score != nullptr ? score->getValue() : 0));
+}
+
 void buildRoom() {
     for (int column = 0; column <= ROOM_RIGHT; ++column) {
         new Wall(column, ROOM_TOP);
@@ -226,4 +234,5 @@ void startCoins() {
     score->setViewString(SCORE);
     score->setBorder(false);
     score->setLocation(mx::TOP_LEFT);
+    mx::GameManager::getInstance().setStateHasher(addScore);
 }

@@ -1,5 +1,5 @@
 // Coins' program: start the engine, start the game, run it until Q, stop.
-#include <cstdlib>
+#include <cstdint>
 #include <ctime>
 
 #include <mx/GameManager.h>
@@ -8,9 +8,9 @@
 #include "coins.h"
 
 int main() {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
     setUpEngine();
     mx::GameManager& game = mx::GameManager::getInstance();
+    game.getRandom().setSeed(static_cast<std::uint32_t>(std::time(nullptr))); // another room each time
     if (game.startUp() != 0) {
         mx::LogManager::getInstance().writeLog("Failed to start engine");
         return 1;

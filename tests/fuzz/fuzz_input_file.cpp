@@ -1,6 +1,6 @@
 // libFuzzer target: whatever an input file holds, reading it ends with a result and a bounded
-// allocation, and replaying what was accepted hands its events out without fault. Inputs are
-// read from memory, as the reader reads any stream.
+// allocation, and replaying what was accepted hands its events out and checks its checkpoints
+// without fault. Inputs are read from memory, as the reader reads any stream.
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
@@ -10,6 +10,7 @@
 #include <mx/InputManager.h>
 #include <mx/Object.h>
 #include <mx/WorldManager.h>
+#include <mx/testing/TestHooks.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Refusals are logged by the thousand: keep them quiet.
@@ -22,7 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (input.startReplayFromStream(in, "fuzz") == 0) {
         // Every frame that has events, and the end; an empty tail of many frames adds nothing.
         const std::uint32_t frames = std::min<std::uint32_t>(input.getReplayFrameCount(), 2000);
-        for (std::uint32_t f = 0; f <= frames; ++f) input.getInput();
+        for (std::uint32_t f = 0; f <= frames; ++f) {
+            input.getInput();
+            mx::TestHooks::endInputFrame();
+        }
         input.stopReplay();
         mx::GameManager::getInstance().setGameOver(false);
     }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include <mx/EventStep.h>
+#include <mx/GameManager.h>
 #include <mx/LogManager.h>
 #include <mx/WorldManager.h>
 
@@ -186,7 +187,8 @@ private:
             if (dist != 0.0f) {
                 dir = diff / dist;
             } else {
-                dir = (std::rand() % 2 != 0) ? mx::Vector(1.0f, 0.0f) : mx::Vector(0.0f, 1.0f);
+                // rand() as the game drew it then, now from the engine's generator that the game draws from
+                dir = (mx::GameManager::getInstance().getRandom().next() % 2 != 0) ? mx::Vector(1.0f, 0.0f) : mx::Vector(0.0f, 1.0f);
             }
             acc += dir * (1.0f - dist / radius);
         }

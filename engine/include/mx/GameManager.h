@@ -2,9 +2,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
+#include <mx/Hash.h>
 #include <mx/Manager.h>
 #include <mx/Random.h>
 
@@ -34,7 +36,10 @@ public:
     static GameManager& getInstance();
 
     /// Runs frames until the game-over flag is seen at the end of a frame. The step count
-    /// starts again from 0.
+    /// starts again from 0. A request to stop the program (Ctrl-C, SIGTERM, SIGHUP; on
+    /// Windows also Ctrl-Break, the console closed, the session's end) sets the flag at the
+    /// end of the frame it came in, with a log line, so that the program ends cleanly: its
+    /// recording finished whole.
     void run();
 
     /// Runs count frames as run does, continuing the step count, or fewer when the
@@ -64,6 +69,18 @@ public:
     /// Nothing else in the process advances them, so a game seeded alike (setSeed) plays
     /// alike on every platform.
     [[nodiscard]] Random& getRandom() { return random; }
+
+    /// What a game adds to the world hash beyond its objects: called with the hash after
+    /// every object has gone into it.
+    using StateHasher = std::function<void(Hash&)>;
+    /// Adds a game's own state (a score, a level, whatever its objects do not hold) to the
+    /// world hash; an empty function adds nothing, as before any call.
+    void setStateHasher(StateHasher hasher) { stateHasher = std::move(hasher); }
+    /// A 64-bit hash of the world as it stands: every object's type, position and velocity
+    /// in the world's order, then the game's own state (setStateHasher). Two runs that end
+    /// in the same hash ended in the same world. Recordings carry it at checkpoints, and a
+    /// replay compares it with them (InputManager::startRecording, InputManager::startReplay).
+    [[nodiscard]] std::uint64_t getWorldHash() const;
 
 private:
     friend class Immortal<GameManager>;
@@ -108,6 +125,7 @@ private:
     Clock::time_point frameStart;
     FrameProfile profile;
     Random random;
+    StateHasher stateHasher;
 };
 
 } // namespace mx

@@ -7,6 +7,7 @@
 #include <array>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,14 @@ struct JoystickState {
     std::bitset<Joystick::BUTTON_COUNT> buttons;     ///< the buttons held down
 };
 
+/// Where a replay left its recording: the first checkpoint at which the world's hash
+/// differs from the one recorded there.
+struct ReplayMismatch {
+    std::uint32_t frame = 0;    ///< the frame at whose end the hashes differ (0 is the first)
+    std::uint64_t recorded = 0; ///< the world hash the recording saw there
+    std::uint64_t replayed = 0; ///< the world hash the replay reached instead
+};
+
 /// Turns the window's events into engine events for every object: keys (EventKeyboard),
 /// characters typed (EventText), the mouse (EventMouse) and its wheel (EventMouseWheel),
 /// and joysticks and gamepads (EventJoystick).
@@ -43,15 +52,17 @@ struct JoystickState {
 /// switch the display to fullscreen and back and reach no object.
 ///
 /// It can record, frame by frame, every event it hands to the objects into an input file,
-/// with the random seed the game uses and the engine's version; and it can replay such a
-/// file instead of reading the window, so that a session runs again exactly, with or
-/// without a window. The file format is in the README.
+/// with the random seed the game uses, the engine's version and, about once a second, the
+/// world's hash (GameManager::getWorldHash); and it can replay such a file instead of
+/// reading the window, so that a session runs again exactly, with or without a window, and
+/// stops where the world first differs from the recorded one. The file format is in the
+/// README.
 class InputManager : public Manager {
 public:
     static constexpr const char* TYPE = "InputManager"; ///< the type of the input manager
-    /// The version of the input file format this engine writes and the newest it reads.
-    /// Version 2 adds text, the wheel, joysticks and the keys beyond the first 74; version 1
-    /// files are still read.
+    /// The version of the input file format this engine writes and the newest it reads:
+    /// version 2 has checkpoints, text, the wheel, joysticks and the keys beyond the first
+    /// 74; version 1 files replay as before.
     static constexpr std::uint32_t INPUT_FILE_VERSION = 2;
     /// The most events an input file may hold; a longer file is refused, and a recording
     /// ends there.
@@ -93,24 +104,47 @@ public:
     /// (DisplayManager::windowPixelToCells).
     [[nodiscard]] static Vector pixelToCells(sf::Vector2i pixel);
 
+    /// Why a recording must not be written to file, or nothing when it may: no file name;
+    /// not a regular file ("is a folder", "is a device", ...); the file being replayed; an
+    /// existing file that is not a recording (only a recording is replaced by one); a
+    /// recording already under way into it (FILE.partial exists: another session's, or one
+    /// that was cut short); or a folder that cannot be written. Works before start-up, so a
+    /// program can refuse a file before its window opens.
+    [[nodiscard]] std::optional<std::string> whyNotRecordingTarget(const std::filesystem::path& file) const;
+
     /// Records from the next frame on every event handed to the objects, the window's close
     /// button and the forgetting of held keys (when the window loses the focus or changes to
-    /// or from fullscreen) into a file, emptied now, with the game's random seed. The file is
-    /// finished by stopRecording or the input manager's shut-down. Returns 0, or -1 with a
-    /// log line when the file cannot be written. A recording already running is finished first.
+    /// or from fullscreen), with the game's random seed, and a checkpoint of the world's hash
+    /// every 30 frames. It is written as the session goes, into FILE.partial beside file (on
+    /// the disk at least once a second), which takes file's name only when the recording is
+    /// finished, by stopRecording or the engine's shut-down; until then file is left as it
+    /// was, and after a crash FILE.partial replays up to its last checkpoint. Returns 0, or
+    /// -1 with a log line when the file is refused (whyNotRecordingTarget) or cannot be
+    /// written. A recording already running is finished first.
     int startRecording(const std::filesystem::path& file, std::uint32_t seed);
-    /// Finishes the recording: writes its last line and closes the file (a log line when that fails).
-    void stopRecording();
+    /// Finishes the recording: its last checkpoint (the world as it stands, unless a frame
+    /// is under way, which is then left out), its last line, the disk, and the move onto its
+    /// file. Returns 0, or -1 (with a log line) when this or earlier writing failed, which
+    /// leaves the file as it was; 0 when no recording ran.
+    [[nodiscard]] int stopRecording();
     /// Whether a recording runs.
     [[nodiscard]] bool isRecording() const { return recorder != nullptr; }
+    /// Why the last recording failed (a full disk, say), once it has: writing stopped then,
+    /// with a log line. Empty while all is well; a new recording starts afresh.
+    [[nodiscard]] const std::string& getRecordingError() const { return recordingError; }
 
     /// Replays an input file from the next frame on, in place of the window's input: each
-    /// frame gets the events recorded for it, in their order. After the file's last frame
-    /// the game-over flag is set, as the window's close button sets it. A window still
-    /// shows the game, changes size and goes fullscreen, and its close button still ends the
-    /// game, but its keys and mouse reach no object. Returns 0; a file that cannot be read,
-    /// is cut short, corrupt, too large or of a newer format is refused with a log line, -1,
-    /// and changes nothing. Use getReplaySeed to seed the random numbers as the recording did.
+    /// frame gets the events recorded for it, in their order, and the engine's random numbers
+    /// (GameManager::getRandom) are seeded as the recording's were. At the end of each frame
+    /// that has a checkpoint, the world's hash is compared with the recorded one: at the
+    /// first difference the replay stops there, with a log line, the game-over flag is set
+    /// and getReplayMismatch tells where. After the file's last frame the game-over flag is
+    /// set, as the window's close button sets it. A window still shows the game, changes
+    /// size and goes fullscreen, and its close button still ends the game, but its keys and
+    /// mouse reach no object. Returns 0; a file that is no regular, readable file, is corrupt,
+    /// too large or of a newer format is refused with a log line, -1, and changes nothing. A
+    /// version 2 file cut short (without its end line) replays up to its last checkpoint,
+    /// with a warning (isReplayCutShort); a version 1 file cut short is refused.
     int startReplay(const std::filesystem::path& file);
     /// As startReplay, from a stream (a hand-written script in a string, say); name names it
     /// in log lines.
@@ -123,12 +157,26 @@ public:
     [[nodiscard]] std::uint32_t getReplaySeed() const;
     /// The frames of the replay's file; 0 when not replaying.
     [[nodiscard]] std::uint32_t getReplayFrameCount() const;
+    /// Where the last replay left its recording, if it did; nothing while every checkpoint
+    /// so far held (or the file has none).
+    [[nodiscard]] const std::optional<ReplayMismatch>& getReplayMismatch() const { return mismatch; }
+    /// Whether the replay's file was cut short, so that it ends at its last checkpoint
+    /// rather than where the session ended.
+    [[nodiscard]] bool isReplayCutShort() const;
 
 private:
     friend class Immortal<InputManager>;
+    friend class GameManager;
     friend struct TestHooks;
     InputManager();
     ~InputManager();
+
+    /// The frame's end, after it was shown: the recording's checkpoint, the replay's check.
+    void endFrame();
+    /// Compares the world with the replay's checkpoint of the frame that has just ended.
+    void checkReplay();
+    /// Writing the recording failed: says so, and stops it, leaving its file as it was.
+    void abandonRecording();
 
     int startUpImpl() override;
     void shutDownImpl() override;
@@ -182,7 +230,10 @@ private:
     float joystickThreshold = 0.1f;
     bool joysticksToSync = true;     ///< a new window: tell the game how the joysticks stand
     std::unique_ptr<InputRecorder> recorder; ///< the recording running, if any
+    std::string recordingError;
     std::unique_ptr<InputReplay> replay;     ///< the replay running, if any
+    std::filesystem::path replayFile;        ///< the file it reads, when it reads one
+    std::optional<ReplayMismatch> mismatch;
     bool altHeld = false;            ///< an Alt key is down, as far as this window has seen
     bool enterReleaseTaken = false;  ///< the Enter of an Alt+Enter is still down
 };

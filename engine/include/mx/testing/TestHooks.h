@@ -20,6 +20,10 @@ struct TestHooks {
     /// then holds their durations).
     static void runFrame() { GameManager::getInstance().runFrame(); }
 
+    /// What the end of a frame does for input, without the frame: a recording's checkpoint,
+    /// a replay's check against its own.
+    static void endInputFrame() { InputManager::getInstance().endFrame(); }
+
     /// The draw phase alone: six passes by altitude over the world's objects.
     static void drawObjects() { GameManager::getInstance().drawObjects(); }
 
