@@ -17,6 +17,12 @@ void loadGameResources() {
     (void)resources.loadSprite("sprites/background.txt", "background");
     (void)resources.loadSound("sounds/BirdCall_Sonavox.mp3", "Scream");
     (void)resources.loadSound("sounds/BirdHoot_Sonavox.mp3", "Hoot");
+    // One voice each, as the game was made: a hoot while one sounds starts it again.
+    for (const char* label : {"Scream", "Hoot"}) {
+        if (mx::Sound* sound = resources.getSound(label)) {
+            sound->setVoiceCount(1);
+        }
+    }
 }
 
 void useGameData() {

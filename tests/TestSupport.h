@@ -31,12 +31,31 @@ inline std::filesystem::path sourceDir() {
     return dir;
 }
 
+/// Sets an environment variable that names a folder, as the platform reads it.
+inline void setFolderVariable(const char* name, const std::filesystem::path& folder) {
+#ifdef _WIN32
+    const std::wstring wide(name, name + std::char_traits<char>::length(name));
+    ::_wputenv_s(wide.c_str(), folder.c_str());
+#else
+    ::setenv(name, folder.c_str(), 1);
+#endif
+}
+
 /// Points the user's state folder ($XDG_STATE_HOME, %LOCALAPPDATA% on Windows) at a folder.
 inline void setUserStateFolder(const std::filesystem::path& folder) {
 #ifdef _WIN32
-    ::_wputenv_s(L"LOCALAPPDATA", folder.c_str());
+    setFolderVariable("LOCALAPPDATA", folder);
 #else
-    ::setenv("XDG_STATE_HOME", folder.c_str(), 1);
+    setFolderVariable("XDG_STATE_HOME", folder);
+#endif
+}
+
+/// Points the user's data folder ($XDG_DATA_HOME, %APPDATA% on Windows) at a folder.
+inline void setUserDataFolder(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    setFolderVariable("APPDATA", folder);
+#else
+    setFolderVariable("XDG_DATA_HOME", folder);
 #endif
 }
 
@@ -164,7 +183,7 @@ protected:
     static mx::DisplayManager& display() { return mx::DisplayManager::getInstance(); }
     static mx::InputManager& input() { return mx::InputManager::getInstance(); }
     static mx::WorldManager& world() { return mx::WorldManager::getInstance(); }
-    /// An input script: this engine's header, then the lines given.
+    /// An input script of a format version: this engine's header, then the lines given.
     static std::string script(const std::string& body, std::uint32_t seed = 9, int version = 1) {
         return "moltrix-input " + std::to_string(version) + "\nengine " + std::string(mx::engineVersion()) + "\nseed " +
                std::to_string(seed) + "\n" + body;

@@ -130,6 +130,42 @@ TEST_F(Display, AtEverySizeTheBatchPaintsWhatARectangleAndATextPerCharacterPaint
     }
 }
 
+TEST_F(Display, AScreenshotIsTheFrameTheWindowShowsMarginsAndAll) {
+    resizeWindow(1100, 700); // margins at the sides
+    const sf::Color background(20, 0, 40);
+    display().setBackgroundColor(background);
+    const auto draw = [] {
+        display().drawString(Vector(-40, -12), "Screenshot", LEFT_JUSTIFIED, YELLOW);
+        display().drawCh(Vector(0.5f, 0.25f), '@', sf::Color(57, 250, 128));
+        display().drawString(Vector(39, 11), "right", RIGHT_JUSTIFIED, sf::Color(255, 255, 255, 51), 'i');
+    };
+    draw();
+    display().swapBuffers();
+    ASSERT_EQ(display().saveScreenshot("shot.png"), 0);
+    draw(); // the same frame again, read from the window before it is shown
+    const sf::Image shown = TestHooks::capture();
+    const sf::Image saved("shot.png");
+    ASSERT_EQ(saved.getSize(), sf::Vector2u(1100, 700));
+    EXPECT_TRUE(std::equal(saved.getPixelsPtr(), saved.getPixelsPtr() + 1100 * 700 * 4, shown.getPixelsPtr()));
+    EXPECT_FALSE(std::filesystem::exists("shot.png.part"));
+    // Another format by its extension; one that names none is refused and leaves nothing.
+    ASSERT_EQ(display().saveScreenshot("shot.BMP"), 0);
+    EXPECT_EQ(sf::Image("shot.BMP").getPixel({550, 16}), shown.getPixel({550, 16}));
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(display().saveScreenshot("shot.gif"), -1);
+    EXPECT_EQ(test::countLines(testing::internal::GetCapturedStdout(),
+                               "ERROR: DisplayManager::saveScreenshot(): Cannot save 'shot.gif': its extension names no image format"), 1);
+    EXPECT_FALSE(std::filesystem::exists("shot.gif"));
+    // A new size drops the frame laid out for the old one: the window shows the background.
+    display().swapBuffers();
+    resizeWindow(1024, 768);
+    ASSERT_EQ(display().saveScreenshot("after.png"), 0);
+    const sf::Image after("after.png");
+    EXPECT_EQ(after.getSize(), sf::Vector2u(1024, 768));
+    EXPECT_EQ(after.getPixel({0, 0}), background);
+    EXPECT_EQ(after.getPixel({500, 400}), background);
+}
+
 TEST_F(Display, AWindowedFrameFillsTheGridCellForCellAsAHeadlessOne) {
     const auto frame = [] {
         display().setBackgroundColor(sf::Color(0, 25, 0));

@@ -15,6 +15,7 @@
 #include "FlockStep.h"
 #include "GameColor.h"
 #include "GameSetup.h"
+#include "Program.h"
 #include "Options.h"
 #include "ScoreCounter.h"
 #include "TestSupport.h"
@@ -167,6 +168,8 @@ TEST_F(Game, NestsCollectBirdsOfTheirColourOnly) {
     EXPECT_EQ(counters[1]->getValue(), 0);
     EXPECT_EQ(score->getValue(), 4);
     EXPECT_EQ(score->getHootCount(), 2);
+    // The game's sounds keep one voice: the second hoot started the first again.
+    EXPECT_EQ(resources().getSound("Hoot")->getPlayingCount(), 1);
     EXPECT_FALSE(Bird::birdlist.contains(home[0])); // gone after the frame
     EXPECT_TRUE(Bird::birdlist.contains(stranger));
     EXPECT_TRUE(Bird::birdlist.contains(hero));
@@ -298,6 +301,32 @@ TEST_F(HeadlessGame, TheViewFollowsTheHeroToTheWorldsCornerAndNothingLiesBeyondI
         for (int column = 40; column < 50; ++column) nest += grid.getCell(column, row).color == BIRD_COLORS[0];
     }
     EXPECT_GE(nest, 30) << grid;
+}
+
+TEST_F(HeadlessGame, TheGameStoresNothingBetweenRuns) {
+    // A whole run of the program, as `moltrix --frames 90 --headless` makes it, with the
+    // user's folders pointed at empty ones: nothing lands there.
+    game().shutDown();
+    for (const char* folder : {"data", "state", "home"}) std::filesystem::create_directory(folder);
+    test::setUserDataFolder(dir.getPath() / "data");
+    test::setUserStateFolder(dir.getPath() / "state");
+#ifndef _WIN32
+    const std::string home = ::getenv("HOME");
+    ::setenv("HOME", (dir.getPath() / "home").c_str(), 1);
+#endif
+    ProgramOptions options;
+    options.headless = true;
+    options.frames = 90;
+    CaptureStdout();
+    EXPECT_EQ(runProgram(options), 0);
+    EXPECT_EQ(test::countLines(GetCapturedStdout(), "world hash: "), 1);
+#ifndef _WIN32
+    ::setenv("HOME", home.c_str(), 1);
+#endif
+    for (const char* folder : {"data", "state"}) {
+        EXPECT_TRUE(std::filesystem::is_empty(folder)) << folder << ": " << std::filesystem::directory_iterator(folder)->path();
+    }
+    EXPECT_FALSE(std::filesystem::exists("home/.local")); // (the sound system may keep its own in home/.config)
 }
 
 } // namespace

@@ -6,12 +6,17 @@
 #include <csignal>
 #include <limits>
 
+#include <mx/EventJoystick.h>
 #include <mx/EventMouse.h>
+#include <mx/EventMouseWheel.h>
+#include <mx/EventText.h>
 #include <mx/Hash.h>
 #include <mx/LogManager.h>
 #include <mx/Version.h>
+#include <mx/testing/TestHooks.h>
 
 #include "TestSupport.h"
+#include "WorldHash.h"
 
 using namespace mx;
 using testing::internal::CaptureStdout;
@@ -32,20 +37,34 @@ protected:
 /// Writes what reaches it: each event with its frame, and at each step what is held.
 struct Journal : Object {
     int eventHandler(const Event* e) override {
-        const auto frame = std::to_string(GameManager::getInstance().getStepCount());
+        const auto frame = std::to_string(steps);
         const InputManager& input = InputManager::getInstance();
         if (e->getType() == EventStep::TYPE) {
             lines.push_back(frame + " step" + (input.isKeyHeld(Keyboard::RIGHT) ? " RIGHT" : "") +
-                            (input.isKeyHeld(Keyboard::A) ? " A" : "") + (input.isMouseButtonHeld(0) ? " left" : ""));
+                            (input.isKeyHeld(Keyboard::A) ? " A" : "") + (input.isMouseButtonHeld(0) ? " left" : "") +
+                            (input.isJoystickConnected(0) ? " pad" : "") + (input.isJoystickButtonHeld(0, 2) ? " pad2" : "") +
+                            (input.getJoystickAxis(0, Joystick::X) != 0 ? " x=" + std::to_string(input.getJoystickAxis(0, Joystick::X)) : ""));
+            ++steps;
         } else if (const auto* k = dynamic_cast<const EventKeyboard*>(e)) {
             lines.push_back(frame + " key " + std::to_string(k->getKey()) + (k->getKeyboardAction() == KEY_PRESSED ? " down" : " up"));
         } else if (const auto* m = dynamic_cast<const EventMouse*>(e)) {
             const Vector p = m->getMousePosition();
             lines.push_back(frame + " mouse " + std::to_string(m->getMouseAction()) + " " + std::to_string(m->getMouseButton()) +
                             " " + std::to_string(p.x) + "," + std::to_string(p.y));
+        } else if (const auto* t = dynamic_cast<const EventText*>(e)) {
+            lines.push_back(frame + " text " + std::to_string(t->getUnicode()) + " " + t->getUtf8());
+        } else if (const auto* w = dynamic_cast<const EventMouseWheel*>(e)) {
+            const Vector p = w->getMousePosition();
+            lines.push_back(frame + " wheel " + std::to_string(w->getWheel()) + " " + std::to_string(w->getDelta()) + " " +
+                            std::to_string(p.x) + "," + std::to_string(p.y));
+        } else if (const auto* j = dynamic_cast<const EventJoystick*>(e)) {
+            lines.push_back(frame + " joystick " + std::to_string(j->getJoystick()) + " " + std::to_string(j->getJoystickAction()) +
+                            " " + std::to_string(j->getButton()) + " " + std::to_string(j->getAxis()) + " " +
+                            std::to_string(j->getPosition()));
         }
         return 0;
     }
+    int steps = 0;
     Strings lines;
 };
 
@@ -79,7 +98,11 @@ TEST_F(Headless, RecordingAReplayWritesTheSameFileWhichReplacesItsTargetOnlyAtTh
     const std::string empty = Hash::toText(game().getWorldHash()); // no object: the same at every checkpoint
     const std::string original = script("0 mouse moved 12.8 0.33333334\n0 mouse pressed extra2 0 -0\n"
                                         "3 key released UNDEFINED\n3 key pressed NUM0\n3 forget-held\n"
-                                        "9 mouse released right 79.99 23.96875\n11 close\n11 check " + empty + "\nend 12\n",
+                                        "9 mouse released right 79.99 23.96875\n9 key pressed LSHIFT\n9 key released DEL\n"
+                                        "9 text U+0007\n9 text U+00E9\n9 text U+10FFFF\n10 wheel vertical -0.1 1 2.5\n"
+                                        "10 wheel horizontal 3 0 0\n10 joystick 7 connected\n10 joystick 7 moved povy -100\n"
+                                        "10 joystick 7 moved x 0.33333334\n10 joystick 7 pressed 31\n10 joystick 7 released 0\n"
+                                        "10 joystick 7 disconnected\n11 close\n11 check " + empty + "\nend 12\n",
                                         std::numeric_limits<std::uint32_t>::max(), 2);
     const std::string older = script("end 1\n");
     std::ofstream("copy.txt") << older;
@@ -367,6 +390,23 @@ TEST_F(Headless, BadInputFilesAreRefusedWithALogLineAndChangeNothing) {
         {header + "end 3 4\n", "line 4: expected 'end <frame count>'"},
         {header + "0 close " + std::string(250, 'x') + "\nend 1\n", "line 4: a line longer than 200 characters"},
         {header + "0 a b c d e f g h i\nend 1\n", "line 4: too many fields"},
+        // A version 1 file holds only what the first engine wrote.
+        {header + "0 text U+0041\nend 1\n", "line 4: 'text' lines come with format version 2; this file is version 1"},
+        {header + "0 joystick 0 connected\nend 1\n", "line 4: 'joystick' lines come with format version 2"},
+        {header + "0 key pressed LSHIFT\nend 1\n", "line 4: no key is named 'LSHIFT' in format version 1"},
+        {v2 + "0 key pressed Delete\nend 1\n", "line 4: no key is named 'Delete'"},
+        {v2 + "0 text U+D800\nend 1\n", "line 4: expected 'text U+XXXX'"},
+        {v2 + "0 text U+110000\nend 1\n", "line 4: expected 'text U+XXXX'"},
+        {v2 + "0 text A\nend 1\n", "line 4: expected 'text U+XXXX'"},
+        {v2 + "0 text U+-41\nend 1\n", "line 4: expected 'text U+XXXX'"},
+        {v2 + "0 wheel sideways 1 0 0\nend 1\n", "line 4: expected 'wheel vertical|horizontal NOTCHES X Y'"},
+        {v2 + "0 wheel vertical inf 0 0\nend 1\n", "line 4: expected 'wheel vertical|horizontal NOTCHES X Y'"},
+        {v2 + "0 wheel vertical 1 0\nend 1\n", "line 4: expected 'wheel vertical|horizontal NOTCHES X Y'"},
+        {v2 + "0 joystick 8 connected\nend 1\n", "line 4: expected 'joystick N pressed|released BUTTON'"},
+        {v2 + "0 joystick 0 pressed 32\nend 1\n", "line 4: expected 'joystick N pressed|released BUTTON', a button from 0 to 31"},
+        {v2 + "0 joystick 0 moved w 1\nend 1\n", "line 4: expected 'joystick N moved x|y|z|r|u|v|povx|povy POSITION'"},
+        {v2 + "0 joystick 0 moved x 100.5\nend 1\n", "line 4: expected 'joystick N moved"},
+        {v2 + "0 joystick 0 connected 1\nend 1\n", "line 4: expected 'joystick N pressed|released BUTTON'"},
         // Checkpoints: version 2 only, one a frame, the last line of their frame, within the end.
         {header + "0 check 0123456789abcdef\nend 1\n", "line 4: checkpoints came with version 2 of the format; this file is version 1"},
         {v2 + "0 check 0123456789abcde\nend 1\n", "line 4: expected 'check' and a world hash of 16 hexadecimal digits"},
@@ -447,6 +487,199 @@ TEST_F(Headless, TheGridHoldsTheLastFrameShownAndReadsAsText) {
     display().setBackgroundColor(BLACK); // clears what the next frame drew so far
     display().swapBuffers();
     EXPECT_EQ(display().getGrid(), CellGrid(80, 24, BLACK));
+}
+
+/// Moves by what is typed, the wheel and the left stick, so that the world shows every input.
+struct Steered : Object {
+    Steered() { setSolidness(INTANGIBLE); }
+    int eventHandler(const Event* e) override {
+        const InputManager& input = InputManager::getInstance();
+        if (const auto* wheel = dynamic_cast<const EventMouseWheel*>(e)) {
+            setPosition(getPosition() + Vector(0, wheel->getDelta()));
+        } else if (const auto* text = dynamic_cast<const EventText*>(e)) {
+            setPosition(getPosition() + Vector(0.5f * static_cast<float>(text->getUnicode() % 7), 0));
+        } else if (e->getType() == EventStep::TYPE) {
+            setVelocity(Vector(input.getJoystickAxis(0, Joystick::X) / 100, input.isJoystickButtonHeld(0, 2) ? 0.25f : 0.0f));
+        }
+        return 0;
+    }
+};
+
+/// The window's events of a short session, by frame: a gamepad, text, the wheel, a tap.
+std::vector<std::vector<sf::Event>> gamepadSession() {
+    using E = sf::Event;
+    return {
+        {E(E::JoystickConnected{0}), E(E::TextEntered{U'N'}), E(E::TextEntered{U'\u00e9'})},
+        {E(E::JoystickMoved{0, sf::Joystick::Axis::X, 55.5f}), E(E::MouseWheelScrolled{sf::Mouse::Wheel::Vertical, -1.5f, {128, 96}}),
+         E(E::TextEntered{U'\U0001F600'})},
+        {E(E::JoystickButtonPressed{0, 2}), E(E::JoystickButtonReleased{0, 2}), E(E::KeyPressed{sf::Keyboard::Key::LShift})},
+        {E(E::JoystickButtonPressed{0, 2}), E(E::MouseWheelScrolled{sf::Mouse::Wheel::Horizontal, 0.25f, {0, 0}})},
+        {},
+        {E(E::JoystickButtonReleased{0, 2}), E(E::JoystickMoved{0, sf::Joystick::Axis::X, 0.0f}), E(E::KeyReleased{sf::Keyboard::Key::LShift}),
+         E(E::JoystickDisconnected{0})},
+        {},
+        {},
+    };
+}
+
+TEST_F(Headless, ASessionWithTextTheWheelAndAGamepadReplaysToTheSameEventsAndWorld) {
+    auto* journal = new Journal;
+    auto* steered = new Steered;
+    steered->setPosition(Vector(10, 10));
+    ASSERT_EQ(input().startRecording("session.txt", 5), 0);
+    for (const std::vector<sf::Event>& frame : gamepadSession()) {
+        for (const sf::Event& event : frame) TestHooks::injectWindowEvent(event);
+        ASSERT_EQ(game().runFrames(1), 1u);
+    }
+    EXPECT_EQ(input().stopRecording(), 0);
+    const Strings played = journal->lines;
+    const std::uint64_t playedWorld = game().getWorldHash();
+    EXPECT_EQ(played, (Strings{"0 joystick 0 3 -1 -1 0.000000", "0 text 78 N", "0 text 233 \u00e9", "0 step pad",
+                               "1 joystick 0 2 -1 0 55.500000", "1 wheel 0 -1.500000 10.000000,3.000000",
+                               "1 text 128512 \U0001F600", "1 step pad x=55.500000",
+                               "2 joystick 0 0 2 -1 0.000000", "2 joystick 0 1 2 -1 0.000000", "2 key 22 down",
+                               "2 step pad pad2 x=55.500000", // a tap counts for its frame
+                               "3 joystick 0 0 2 -1 0.000000", "3 wheel 1 0.250000 0.000000,0.000000", "3 step pad pad2 x=55.500000",
+                               "4 step pad pad2 x=55.500000", "5 joystick 0 1 2 -1 0.000000", "5 joystick 0 2 -1 0 0.000000",
+                               "5 key 22 up", "5 joystick 0 4 -1 -1 0.000000", "5 step", "6 step", "7 step"}));
+    // The file: the session's inputs in their frames.
+    EXPECT_EQ(test::readFile("session.txt"),
+              script("0 joystick 0 connected\n0 text U+004E\n0 text U+00E9\n1 joystick 0 moved x 55.5\n"
+                     "1 wheel vertical -1.5 10 3\n1 text U+1F600\n2 joystick 0 pressed 2\n2 joystick 0 released 2\n"
+                     "2 key pressed LSHIFT\n3 joystick 0 pressed 2\n3 wheel horizontal 0.25 0 0\n"
+                     "5 joystick 0 released 2\n5 joystick 0 moved x 0\n5 key released LSHIFT\n5 joystick 0 disconnected\n"
+                     "7 check " + Hash::toText(playedWorld) + "\nend 8\n",
+                     5, 2));
+
+    // The same session again from its file, in a new world: the same events, the same world.
+    game().shutDown();
+    ASSERT_EQ(game().startUp(), 0);
+    WorldManager::getInstance().setView(Box(0, 80, 0, 24));
+    journal = new Journal;
+    (new Steered)->setPosition(Vector(10, 10));
+    ASSERT_EQ(input().startReplay("session.txt"), 0);
+    game().run();
+    EXPECT_EQ(journal->lines, played);
+    EXPECT_EQ(game().getWorldHash(), playedWorld);
+    EXPECT_FALSE(input().isJoystickConnected(0));
+}
+
+TEST_F(Headless, WindowEventsThatNoInputFileCouldHoldAreLeftOutAndAxesKeepTheirRange) {
+    auto* journal = new Journal;
+    using E = sf::Event;
+    for (const E& event : {E(E::JoystickButtonPressed{8, 0}), E(E::JoystickButtonPressed{0, 32}), E(E::TextEntered{0xD800}),
+                           E(E::TextEntered{0x110000}), E(E::MouseWheelScrolled{sf::Mouse::Wheel::Vertical, std::nanf(""), {}}),
+                           E(E::JoystickMoved{0, sf::Joystick::Axis::PovY, std::nanf("")}), E(E::JoystickConnected{9}),
+                           E(E::JoystickMoved{3, sf::Joystick::Axis::PovY, 250.0f})}) {
+        TestHooks::injectWindowEvent(event);
+    }
+    ASSERT_EQ(input().startRecording("odd.txt", 1), 0);
+    ASSERT_EQ(game().runFrames(1), 1u);
+    EXPECT_EQ(input().stopRecording(), 0);
+    EXPECT_EQ(journal->lines, (Strings{"0 joystick 3 2 -1 7 100.000000", "0 step"}));
+    EXPECT_EQ(input().getJoystickAxis(3, Joystick::POV_Y), 100.0f);
+    EXPECT_EQ(input().getJoystickAxis(8, Joystick::X), 0.0f);
+    EXPECT_FALSE(input().isJoystickButtonHeld(0, 32));
+    EXPECT_EQ(test::readFile("odd.txt"), script("0 joystick 3 moved povy 100\n0 check " + Hash::toText(game().getWorldHash()) + "\nend 1\n", 1, 2));
+}
+
+TEST_F(Headless, JoysticksPluggedInBeforeTheWindowOpenedAreToldAsIfPluggedInThen) {
+    auto* journal = new Journal;
+    std::array<JoystickState, Joystick::COUNT> live{};
+    live[1].connected = true;
+    live[1].axes[Joystick::Z] = -100.0f;   // a trigger at rest
+    live[1].axes[Joystick::X] = 0.05f;     // within the threshold of rest: no move
+    live[1].buttons.set(4);
+    TestHooks::syncJoysticks(live);
+    EXPECT_EQ(journal->lines, (Strings{"0 joystick 1 3 -1 -1 0.000000", "0 joystick 1 2 -1 2 -100.000000",
+                                       "0 joystick 1 0 4 -1 0.000000"}));
+    EXPECT_TRUE(input().isJoystickConnected(1));
+    EXPECT_TRUE(input().isJoystickButtonHeld(1, 4));
+    journal->lines.clear();
+    TestHooks::syncJoysticks(live); // nothing changed
+    EXPECT_TRUE(journal->lines.empty());
+    live[1].buttons.reset(4);
+    live[1].axes[Joystick::Z] = 30.0f;
+    TestHooks::syncJoysticks(live);
+    EXPECT_EQ(journal->lines, (Strings{"0 joystick 1 2 -1 2 30.000000", "0 joystick 1 1 4 -1 0.000000"}));
+    journal->lines.clear();
+    live[1] = JoystickState{};
+    live[1].buttons.set(4); // SFML's state of an unplugged joystick counts for nothing
+    input().getInput();     // a new frame: the release above no longer counts as held
+    TestHooks::syncJoysticks(live);
+    EXPECT_EQ(journal->lines, (Strings{"0 joystick 1 4 -1 -1 0.000000"})); // no releases or moves of its own
+    EXPECT_FALSE(input().isJoystickConnected(1));
+    EXPECT_EQ(input().getJoystickAxis(1, Joystick::Z), 0.0f);
+}
+
+TEST_F(Headless, TheSaveFolderIsMadeOnFirstUseAndHeadlessScreenshotsAreTheGridAsText) {
+    ResourceManager& resources = ResourceManager::getInstance();
+    test::setUserDataFolder(dir.getPath() / "data");
+    const auto refused = [&](const std::string& name, const std::string& reason) {
+        resources.setGameName(name);
+        CaptureStdout();
+        EXPECT_FALSE(resources.getSaveFolder().has_value()) << name;
+        EXPECT_EQ(test::countLines(GetCapturedStdout(), "ERROR: ResourceManager::getSaveFolder(): No save folder: " + reason), 1) << name;
+    };
+    refused("", "the game has no name: name it with setGameName");
+    for (const char* bad : {"..", "a/b", "a\\b", "C:", "what?", "dot.", "blank ", "tab\t"}) {
+        refused(bad, "the game's name '" + std::string(bad) + "' cannot name a folder");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.getPath() / "data")); // nothing is made for a name that cannot be one
+    resources.setGameName("Bricks");
+    CaptureStdout();
+    const auto folder = resources.getSaveFolder();
+    ASSERT_TRUE(folder.has_value());
+    EXPECT_EQ(*folder, dir.getPath() / "data" / "Bricks");
+    EXPECT_TRUE(std::filesystem::is_directory(*folder));
+    EXPECT_EQ(resources.getSaveFolder(), folder); // made once, said once
+    EXPECT_EQ(test::countLines(GetCapturedStdout(), "INFO: ResourceManager::getSaveFolder(): Made the save folder"), 1);
+
+    // Headless, a screenshot is the grid of the frame last shown, as text with its colours.
+    display().drawString(Vector(2, 1), "best 120", LEFT_JUSTIFIED, YELLOW);
+    display().swapBuffers();
+    display().drawString(Vector(2, 1), "not shown yet", LEFT_JUSTIFIED, RED);
+    CaptureStdout();
+    const auto first = display().takeScreenshot();
+    const auto second = display().takeScreenshot();
+    const std::string log = GetCapturedStdout();
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);
+    EXPECT_EQ(first->parent_path(), *folder);
+    EXPECT_EQ(first->extension(), ".txt");
+    EXPECT_EQ(first->filename().string().rfind("screenshot-", 0), 0u);
+    EXPECT_EQ(test::readFile(*second), display().getGrid().getText(true));
+    EXPECT_NE(test::readFile(*first).find("\n  best 120"), std::string::npos);
+    EXPECT_EQ(test::countLines(log, "INFO: DisplayManager::takeScreenshot(): Saved '" + first->string() + "'"), 1);
+    // A file is replaced whole; what cannot be written is refused with its reason and leaves nothing.
+    std::ofstream("old.txt") << std::string(100000, 'x');
+    EXPECT_EQ(display().saveScreenshot("old.txt"), 0);
+    EXPECT_EQ(test::readFile("old.txt"), display().getGrid().getText(true));
+    CaptureStdout();
+    EXPECT_EQ(display().saveScreenshot(*folder), -1);
+    EXPECT_EQ(display().saveScreenshot("no/such/folder/x.txt"), -1);
+    const std::string failures = GetCapturedStdout();
+    EXPECT_EQ(test::countLines(failures, "Cannot save '" + folder->string() + "': it is a folder"), 1) << failures;
+    EXPECT_EQ(test::countLines(failures, "Cannot save 'no/such/folder/x.txt': cannot write it"), 1) << failures;
+    EXPECT_FALSE(std::filesystem::exists("no"));
+    // Something else where the folder would be: no folder, and why.
+    resources.setGameName("Taken");
+    std::ofstream(dir.getPath() / "data" / "Taken") << "a file";
+    CaptureStdout();
+    EXPECT_FALSE(resources.getSaveFolder().has_value());
+    EXPECT_FALSE(display().takeScreenshot().has_value());
+    EXPECT_EQ(test::countLines(GetCapturedStdout(), "ERROR: ResourceManager::getSaveFolder(): Cannot make the save folder"), 2);
+#ifndef _WIN32
+    // A relative XDG_DATA_HOME is no folder by the XDG rules: the one under HOME serves.
+    ::setenv("XDG_DATA_HOME", "relative", 1);
+    const std::string home = ::getenv("HOME");
+    ::setenv("HOME", (dir.getPath() / "home").c_str(), 1);
+    resources.setGameName("Bricks");
+    EXPECT_EQ(resources.getSaveFolder(), dir.getPath() / "home" / ".local" / "share" / "Bricks");
+    ::setenv("HOME", home.c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
+#endif
+    resources.setGameName("");
 }
 
 } // namespace

@@ -1,5 +1,10 @@
 // Sprite files and sounds: the loader's format rules and hardening, the tables, animation.
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <chrono>
+#include <cmath>
 
 #include <mx/LogManager.h>
 #include <mx/ResourceManager.h>
@@ -122,6 +127,14 @@ TEST_F(Resources, BadFilesEndQuicklyWithALogLineAndTheTableHasALimit) {
     EXPECT_EQ(GetCapturedStdout(), ""); // full: the file is not even opened
 }
 
+/// A silent sound file of some seconds, written where the test runs.
+std::string silence(const char* name, float seconds) {
+    const std::vector<std::int16_t> samples(static_cast<std::size_t>(22050 * seconds), 0);
+    sf::SoundBuffer buffer(samples.data(), samples.size(), 1, 22050, {sf::SoundChannel::Mono});
+    EXPECT_TRUE(buffer.saveToFile(name));
+    return name;
+}
+
 TEST_F(Resources, SoundsLoadFromMp3AndLiveUntilShutDown) {
     const std::string beep = (test::sourceDir() / "tests/data/beep.mp3").string();
     EXPECT_EQ(rm().loadSound(beep, "Scream"), 0);
@@ -144,6 +157,122 @@ TEST_F(Resources, SoundsLoadFromMp3AndLiveUntilShutDown) {
     EXPECT_EQ(rm().loadSound(beep, "one too many"), -1);
     rm().shutDown(); // destroys a playing sound safely
     EXPECT_EQ(rm().getSound("Hoot"), nullptr);
+}
+
+TEST_F(Resources, PlaysOfASoundOverlapOnItsVoicesAndTheOldestIsCutWhenAllAreBusy) {
+    ASSERT_EQ(rm().loadSound(silence("long.wav", 5), "shot"), 0);
+    Sound* shot = rm().getSound("shot");
+    EXPECT_EQ(shot->getVoiceCount(), Sound::DEFAULT_VOICES);
+    shot->setVoiceCount(3);
+    shot->setLooping(true); // reaches voices made later too
+    for (int i = 0; i < 3; ++i) shot->play();
+    EXPECT_EQ(shot->getPlayingCount(), 3);
+    ASSERT_NE(shot->getVoice(2), nullptr);
+    EXPECT_EQ(shot->getVoice(3), nullptr);
+    EXPECT_TRUE(shot->getVoice(2)->isLooping());
+    // Marked by where each stands: the fourth play cuts the first and starts it again.
+    for (int v = 0; v < 3; ++v) shot->getVoice(v)->setPlayingOffset(sf::seconds(2.0f + 0.5f * static_cast<float>(v)));
+    shot->play();
+    EXPECT_EQ(shot->getPlayingCount(), 3);
+    EXPECT_LT(shot->getVoice(0)->getPlayingOffset(), sf::seconds(1));
+    EXPECT_GE(shot->getVoice(1)->getPlayingOffset(), sf::seconds(2.5f));
+    shot->play(); // then the second, now the oldest
+    EXPECT_LT(shot->getVoice(1)->getPlayingOffset(), sf::seconds(1));
+    EXPECT_GE(shot->getVoice(2)->getPlayingOffset(), sf::seconds(3));
+    // A voice that has finished is free: the next play takes it and cuts nothing.
+    shot->getVoice(2)->setPlayingOffset(sf::seconds(3.5f));
+    shot->getVoice(0)->stop();
+    shot->play();
+    EXPECT_LT(shot->getVoice(0)->getPlayingOffset(), sf::seconds(1));
+    EXPECT_GE(shot->getVoice(2)->getPlayingOffset(), sf::seconds(3.5f));
+    // Fewer voices stop the plays started longest ago; the range is 1 to MAX_VOICES.
+    shot->setVoiceCount(1);
+    EXPECT_EQ(shot->getPlayingCount(), 1);
+    EXPECT_LT(shot->getSound()->getPlayingOffset(), sf::seconds(1)); // the last play, on voice 0 above, stays
+    shot->play(); // one voice: a play while it sounds starts it again
+    EXPECT_EQ(shot->getPlayingCount(), 1);
+    shot->setVoiceCount(0);
+    EXPECT_EQ(shot->getVoiceCount(), 1);
+    shot->setVoiceCount(1000);
+    EXPECT_EQ(shot->getVoiceCount(), Sound::MAX_VOICES);
+    for (int i = 0; i < Sound::MAX_VOICES + 3; ++i) shot->play();
+    EXPECT_EQ(shot->getPlayingCount(), Sound::MAX_VOICES);
+    shot->stop();
+    EXPECT_EQ(shot->getPlayingCount(), 0);
+    Sound unloaded; // plays nothing, and says so
+    unloaded.play();
+    EXPECT_FALSE(unloaded.isPlaying());
+    EXPECT_EQ(unloaded.getSound(), nullptr);
+}
+
+TEST_F(Resources, EverySoundAndMusicIsHeardAtItsVolumeTimesTheMasterVolume) {
+    ASSERT_EQ(rm().loadSound(silence("a.wav", 1), "a"), 0);
+    ASSERT_EQ(rm().loadMusic(silence("tune.wav", 3), "tune"), 0);
+    Sound* a = rm().getSound("a");
+    Music* tune = rm().getMusic("tune");
+    a->setVolume(50);
+    tune->setVolume(80);
+    rm().setMasterVolume(50);
+    a->play();
+    a->play(); // a voice made after the volumes were set
+    EXPECT_FLOAT_EQ(a->getVoice(0)->getVolume(), 25.0f);
+    EXPECT_FLOAT_EQ(a->getVoice(1)->getVolume(), 25.0f);
+    EXPECT_FLOAT_EQ(tune->getMusic()->getVolume(), 40.0f);
+    rm().setMasterVolume(250); // brought into 0 to 100
+    EXPECT_EQ(rm().getMasterVolume(), 100.0f);
+    EXPECT_FLOAT_EQ(a->getVoice(1)->getVolume(), 50.0f);
+    EXPECT_FLOAT_EQ(tune->getMusic()->getVolume(), 80.0f);
+    a->setVolume(-3);
+    EXPECT_EQ(a->getVoice(0)->getVolume(), 0.0f);
+    a->setVolume(std::nanf(""));
+    EXPECT_EQ(a->getVolume(), 100.0f);
+    rm().setMasterVolume(0);
+    EXPECT_EQ(tune->getMusic()->getVolume(), 0.0f);
+    rm().setMasterVolume(100); // kept across start-ups: back as it was for the other tests
+}
+
+TEST_F(Resources, MusicStreamsInALoopAndFilesThatAreNoMusicAreRefusedWithALogLine) {
+    ASSERT_EQ(rm().loadMusic(silence("tune.wav", 3), "tune"), 0);
+    Music* tune = rm().getMusic("tune");
+    ASSERT_NE(tune, nullptr);
+    EXPECT_EQ(rm().getMusic("Tune"), nullptr);
+    EXPECT_TRUE(tune->isLooping());
+    EXPECT_TRUE(tune->getMusic()->isLooping());
+    tune->play();
+    EXPECT_TRUE(tune->isPlaying());
+    tune->pause();
+    EXPECT_FALSE(tune->isPlaying());
+    tune->setLooping(false);
+    EXPECT_FALSE(tune->getMusic()->isLooping());
+    tune->play();
+    std::filesystem::create_directory("folder.ogg");
+    std::vector<std::pair<std::string, std::string>> bad = {
+        {"missing.ogg", "Cannot play 'missing.ogg': it does not exist"},
+        {"folder.ogg", "Cannot play 'folder.ogg': it is a folder"},
+    };
+    const std::string notAudio = (test::sourceDir() / "tests/data/not-audio.mp3").string();
+    bad.emplace_back(notAudio, "Cannot play '" + notAudio + "': no sound format SFML decodes");
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo("fifo.ogg", 0600), 0);
+    bad.emplace_back("fifo.ogg", "Cannot play 'fifo.ogg': it is a FIFO");
+#endif
+    const auto started = std::chrono::steady_clock::now();
+    for (const auto& [file, reason] : bad) {
+        CaptureStdout();
+        EXPECT_EQ(rm().loadMusic(file, "bad"), -1) << file;
+        EXPECT_EQ(test::countLines(GetCapturedStdout(), "ERROR: ResourceManager::loadMusic(): " + reason), 1) << file;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)); // the FIFO is not waited on
+    EXPECT_EQ(rm().getMusicCount(), 1);
+    while (rm().getMusicCount() < ResourceManager::MUSIC_TABLE_SIZE) ASSERT_EQ(rm().loadMusic("tune.wav", "more"), 0);
+    CaptureStdout();
+    EXPECT_EQ(rm().loadMusic("missing.ogg", "x"), -1);
+    EXPECT_EQ(GetCapturedStdout(), ""); // full: the file is not even looked at
+    rm().shutDown(); // stops and closes the playing stream
+    EXPECT_EQ(rm().getMusic("tune"), nullptr);
+    CaptureStdout();
+    EXPECT_EQ(rm().loadMusic("tune.wav", "x"), -1);
+    EXPECT_EQ(test::countLines(GetCapturedStdout(), "Cannot load 'tune.wav' before the resource manager has started"), 1);
 }
 
 /// The frames an object shows in successive draws (no display: drawing is refused, timing goes on).

@@ -1,8 +1,11 @@
 #include <mx/DisplayManager.h>
 
 #include <algorithm>
+#include <cctype>
+#include <ctime>
 #include <locale>
 
+#include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Graphics/Texture.hpp>
 #include <SFML/Window/VideoMode.hpp>
 #include <SFML/System/Exception.hpp>
@@ -13,6 +16,7 @@
 #include <mx/WorldManager.h>
 
 #include "CharBatch.h"
+#include "FileWrite.h"
 #include "Immortal.h"
 #include "Platform.h"
 
@@ -46,7 +50,8 @@ DisplayManager::DisplayManager()
       picture({0, 0}, {windowWidth, windowHeight}),
       shownCell(cellWidth, cellHeight),
       drawingGrid(horizontalCells, verticalCells), shownGrid(horizontalCells, verticalCells),
-      batch(std::make_unique<CharBatch>(sf::Vector2f(static_cast<float>(windowWidth), static_cast<float>(windowHeight)))) {
+      batch(std::make_unique<CharBatch>(sf::Vector2f(static_cast<float>(windowWidth), static_cast<float>(windowHeight)))),
+      shownBatch(std::make_unique<CharBatch>(sf::Vector2f(static_cast<float>(windowWidth), static_cast<float>(windowHeight)))) {
     setType(TYPE);
 }
 
@@ -166,6 +171,7 @@ void DisplayManager::layOut() {
     }
     const sf::Vector2f area(size);
     batch->setArea(area);
+    shownBatch->setArea(area); // laid out for the old size: the new one shows none of it
     wholeWindow = sf::View(sf::FloatRect({0.0f, 0.0f}, area));
     pictureOnly = wholeWindow;
     // Cells reaching past the picture's edge are cut there, so margins stay bare.
@@ -269,6 +275,7 @@ void DisplayManager::shutDownImpl() {
 
 void DisplayManager::releaseAll() {
     batch->clear();
+    shownBatch->clear();
     glyphCache.fill(std::nullopt);
     // Until the next window, the grid is the 1024 x 768 picture.
     laidOutFor = sf::Vector2u(static_cast<unsigned>(windowWidth), static_cast<unsigned>(windowHeight));
@@ -361,9 +368,85 @@ void DisplayManager::swapBuffers() {
     if (headless) {
         return;
     }
-    flushBatch();
+    batch->draw(*window, font->getTexture(characterSize));
+    // Kept until the next frame is shown, so that a screenshot can draw it again.
+    std::swap(batch, shownBatch);
+    batch->clear();
+    shownBackground = backgroundColor;
     window->display();
     clearWindow();
+}
+
+std::optional<sf::Image> DisplayManager::redrawShownFrame() {
+    sf::RenderTexture target;
+    if (!target.resize(window->getSize())) {
+        return std::nullopt;
+    }
+    // As the window was: cleared whole, then the cells clipped to the picture.
+    target.setView(wholeWindow);
+    target.clear(shownBackground);
+    target.setView(pictureOnly);
+    shownBatch->draw(target, font->getTexture(characterSize));
+    target.display();
+    return target.getTexture().copyToImage();
+}
+
+int DisplayManager::saveScreenshot(const std::filesystem::path& file) {
+    LogManager& log = LogManager::getInstance();
+    if (!isStarted()) {
+        log.writeLog("ERROR: DisplayManager::saveScreenshot(): Cannot save '%s' before display manager has been started",
+                     file.string().c_str());
+        return -1;
+    }
+    std::string content;
+    if (headless) {
+        content = shownGrid.getText(true);
+    } else {
+        std::string format = file.extension().string();
+        std::transform(format.begin(), format.end(), format.begin(),
+                       [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+        const std::optional<sf::Image> image = redrawShownFrame();
+        const auto encoded = image && !format.empty() ? image->saveToMemory(format.substr(1)) : std::nullopt;
+        if (!encoded) {
+            log.writeLog("ERROR: DisplayManager::saveScreenshot(): Cannot save '%s': %s", file.string().c_str(),
+                         image ? "its extension names no image format (.png, .bmp, .tga, .jpg)" : "no picture to draw into");
+            return -1;
+        }
+        content.assign(encoded->begin(), encoded->end());
+    }
+    if (const auto problem = writeFileReplacing(file, content)) {
+        log.writeLog("ERROR: DisplayManager::saveScreenshot(): Cannot save '%s': %s", file.string().c_str(),
+                     problem->c_str());
+        return -1;
+    }
+    return 0;
+}
+
+std::optional<std::filesystem::path> DisplayManager::takeScreenshot() {
+    const std::optional<std::filesystem::path> folder = ResourceManager::getInstance().getSaveFolder();
+    if (!folder) {
+        return std::nullopt; // the resource manager has said why
+    }
+    const std::tm now = platform::localTime();
+    char stamp[32];
+    (void)std::strftime(stamp, sizeof stamp, "screenshot-%Y%m%d-%H%M%S", &now);
+    const char* extension = headless ? ".txt" : ".png";
+    std::error_code error;
+    for (int n = 1; n <= 1000; ++n) {
+        const std::filesystem::path file =
+            *folder / (std::string(stamp) + (n > 1 ? "-" + std::to_string(n) : std::string()) + extension);
+        if (std::filesystem::exists(file, error)) {
+            continue;
+        }
+        if (saveScreenshot(file) != 0) {
+            return std::nullopt;
+        }
+        LogManager::getInstance().writeLog("INFO: DisplayManager::takeScreenshot(): Saved '%s'", file.string().c_str());
+        return file;
+    }
+    LogManager::getInstance().writeLog("ERROR: DisplayManager::takeScreenshot(): No free name for a screenshot in '%s'",
+                                       folder->string().c_str());
+    return std::nullopt;
 }
 
 void DisplayManager::flushBatch() {

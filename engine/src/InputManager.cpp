@@ -5,10 +5,16 @@
 #include <system_error>
 #include <utility>
 
+#include <algorithm>
+#include <cmath>
+
 #include <SFML/Window/Event.hpp>
+#include <SFML/Window/Joystick.hpp>
 
 #include <mx/DisplayManager.h>
 #include <mx/EventMouse.h>
+#include <mx/EventMouseWheel.h>
+#include <mx/EventText.h>
 #include <mx/GameManager.h>
 #include <mx/Hash.h>
 #include <mx/LogManager.h>
@@ -20,50 +26,6 @@
 #include "Platform.h"
 
 namespace mx {
-
-Keyboard::Key translateKey(sf::Keyboard::Key key) {
-    using K = sf::Keyboard::Key;
-    const int code = static_cast<int>(key);
-    if (key >= K::A && key <= K::Z) {
-        return static_cast<Keyboard::Key>(code + 36);
-    }
-    if (key >= K::Num1 && key <= K::Num9) {
-        return static_cast<Keyboard::Key>(code + 35);
-    }
-    if (key >= K::F1 && key <= K::F12) {
-        return static_cast<Keyboard::Key>(code - 61);
-    }
-    switch (key) {
-    case K::Num0: return Keyboard::NUM0;
-    case K::Space: return Keyboard::SPACE;
-    case K::Enter: return Keyboard::ENTER;
-    case K::Escape: return Keyboard::ESCAPE;
-    case K::Tab: return Keyboard::TAB;
-    case K::Left: return Keyboard::LEFT;
-    case K::Right: return Keyboard::RIGHT;
-    case K::Up: return Keyboard::UP;
-    case K::Down: return Keyboard::DOWN;
-    case K::Pause: return Keyboard::PAUSE;
-    case K::Subtract: return Keyboard::SUBTRACT;
-    case K::Add: return Keyboard::ADD;
-    case K::Grave: return Keyboard::GRAVE;
-    case K::Period: return Keyboard::PERIOD;
-    case K::Comma: return Keyboard::COMMA;
-    case K::Slash: return Keyboard::SLASH;
-    case K::Equal: return Keyboard::EQUAL;
-    case K::Backslash: return Keyboard::BACKSLASH;
-    case K::Multiply: return Keyboard::MULTIPLY;
-    case K::Apostrophe: return Keyboard::APOSTROPHE;
-    case K::Semicolon: return Keyboard::SEMICOLON;
-    case K::LControl: return Keyboard::LCONTROL;
-    case K::RControl: return Keyboard::RCONTROL;
-    case K::RShift: return Keyboard::RSHIFT;
-    case K::Backspace: return Keyboard::BACKSPACE;
-    case K::LBracket: return Keyboard::LBRACKET;
-    case K::RBracket: return Keyboard::RBRACKET;
-    default: return Keyboard::UNDEFINED_KEY;
-    }
-}
 
 namespace {
 
@@ -118,6 +80,10 @@ int InputManager::startUpImpl() {
         return 1;
     }
     forgetHeld();
+    joystickButtons.clear();
+    joysticks = {};
+    injected.clear();
+    joysticksToSync = true;
     enterReleaseTaken = false;
     return 0;
 }
@@ -134,20 +100,38 @@ void InputManager::forgetHeld() {
     altHeld = false;
 }
 
-void InputManager::HeldSet::startFrame() {
+namespace {
+
+/// Whether a joystick number is one the engine tells apart.
+bool isJoystick(int joystick) {
+    return joystick >= 0 && joystick < Joystick::COUNT;
+}
+
+/// The held set's index of a joystick's button; -1 when there is no such button.
+int joystickButtonIndex(int joystick, int button) {
+    return isJoystick(joystick) && button >= 0 && button < Joystick::BUTTON_COUNT ? joystick * Joystick::BUTTON_COUNT + button
+                                                                                   : -1;
+}
+
+} // namespace
+
+template <std::size_t SIZE>
+void InputManager::HeldSet<SIZE>::startFrame() {
     held &= ~releaseNextFrame;
     releaseNextFrame.reset();
     pressedThisFrame.reset();
 }
 
-void InputManager::HeldSet::press(int index) {
+template <std::size_t SIZE>
+void InputManager::HeldSet<SIZE>::press(int index) {
     if (index >= 0 && static_cast<std::size_t>(index) < SIZE) {
         held.set(static_cast<std::size_t>(index));
         pressedThisFrame.set(static_cast<std::size_t>(index));
     }
 }
 
-void InputManager::HeldSet::release(int index) {
+template <std::size_t SIZE>
+void InputManager::HeldSet<SIZE>::release(int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= SIZE) {
         return;
     }
@@ -160,11 +144,22 @@ void InputManager::HeldSet::release(int index) {
     }
 }
 
-bool InputManager::HeldSet::isHeld(int index) const {
+template <std::size_t SIZE>
+bool InputManager::HeldSet<SIZE>::isHeld(int index) const {
     return index >= 0 && static_cast<std::size_t>(index) < SIZE && held.test(static_cast<std::size_t>(index));
 }
 
-void InputManager::HeldSet::clear() {
+template <std::size_t SIZE>
+void InputManager::HeldSet<SIZE>::forget(int index) {
+    if (index >= 0 && static_cast<std::size_t>(index) < SIZE) {
+        held.reset(static_cast<std::size_t>(index));
+        pressedThisFrame.reset(static_cast<std::size_t>(index));
+        releaseNextFrame.reset(static_cast<std::size_t>(index));
+    }
+}
+
+template <std::size_t SIZE>
+void InputManager::HeldSet<SIZE>::clear() {
     held.reset();
     pressedThisFrame.reset();
     releaseNextFrame.reset();
@@ -176,6 +171,28 @@ bool InputManager::isKeyHeld(Keyboard::Key key) const {
 
 bool InputManager::isMouseButtonHeld(int button) const {
     return buttons.isHeld(button);
+}
+
+bool InputManager::isJoystickConnected(int joystick) const {
+    return isJoystick(joystick) && joysticks[static_cast<std::size_t>(joystick)].connected;
+}
+
+bool InputManager::isJoystickButtonHeld(int joystick, int button) const {
+    return joystickButtons.isHeld(joystickButtonIndex(joystick, button));
+}
+
+float InputManager::getJoystickAxis(int joystick, Joystick::Axis axis) const {
+    if (!isJoystick(joystick) || axis < 0 || axis >= Joystick::AXIS_COUNT) {
+        return 0.0f;
+    }
+    return joysticks[static_cast<std::size_t>(joystick)].axes[static_cast<std::size_t>(axis)];
+}
+
+void InputManager::setJoystickThreshold(float threshold) {
+    joystickThreshold = std::isfinite(threshold) ? std::clamp(threshold, 0.0f, 100.0f) : 0.1f;
+    if (sf::RenderWindow* window = DisplayManager::getInstance().getWindow()) {
+        window->setJoystickThreshold(joystickThreshold);
+    }
 }
 
 Vector InputManager::pixelToCells(sf::Vector2i pixel) {
@@ -208,12 +225,14 @@ bool InputManager::takeFullscreenKey(sf::Keyboard::Key key, bool pressed, bool a
     }
     DisplayManager& display = DisplayManager::getInstance();
     display.setFullscreen(!display.isFullscreen());
+    joysticksToSync = true; // the new window tells joystick changes from now on
     return true;
 }
 
 void InputManager::getInput() {
     keys.startFrame();
     buttons.startFrame();
+    joystickButtons.startFrame();
     if (recorder) {
         recorder->startFrame();
     }
@@ -224,43 +243,142 @@ void InputManager::getInput() {
 }
 
 void InputManager::pollWindow(bool gameInput) {
-    sf::RenderWindow* window = DisplayManager::getInstance().getWindow();
-    if (window == nullptr) {
-        return;
-    }
-    while (const std::optional<sf::Event> event = window->pollEvent()) {
-        if (event->is<sf::Event::Closed>()) {
-            if (gameInput) {
-                deliver(InputRecord::of(InputRecord::Kind::CLOSE));
-            } else {
-                GameManager::getInstance().setGameOver(true);
-                LogManager::getInstance().writeLog("INFO: InputManager::getInput(): Window closed: the replay stops");
-            }
-        } else if (event->is<sf::Event::FocusLost>()) {
-            altHeld = false;
-            if (gameInput) {
-                deliver(InputRecord::of(InputRecord::Kind::FORGET_HELD)); // keys let go elsewhere send no release here
-            }
-        } else if (const auto* pressed = event->getIf<sf::Event::KeyPressed>()) {
-            if (!takeFullscreenKey(pressed->code, true, pressed->alt) && gameInput) {
-                deliver(InputRecord::key(KEY_PRESSED, translateKey(pressed->code)));
-            }
-        } else if (const auto* released = event->getIf<sf::Event::KeyReleased>()) {
-            if (!takeFullscreenKey(released->code, false, released->alt) && gameInput) {
-                deliver(InputRecord::key(KEY_RELEASED, translateKey(released->code)));
-            }
-        } else if (event->is<sf::Event::Resized>()) {
-            DisplayManager::getInstance().fitToWindow();
-        } else if (!gameInput) {
-            continue; // the replay gives the keys and the mouse
-        } else if (const auto* down = event->getIf<sf::Event::MouseButtonPressed>()) {
-            deliver(InputRecord::mouse(PRESSED, static_cast<int>(down->button), pixelToCells(down->position)));
-        } else if (const auto* up = event->getIf<sf::Event::MouseButtonReleased>()) {
-            deliver(InputRecord::mouse(RELEASED, static_cast<int>(up->button), pixelToCells(up->position)));
-        } else if (const auto* moved = event->getIf<sf::Event::MouseMoved>()) {
-            deliver(InputRecord::mouse(MOVED, UNDEFINED_MOUSE_BUTTON, pixelToCells(moved->position)));
+    if (sf::RenderWindow* window = DisplayManager::getInstance().getWindow()) {
+        if (joysticksToSync && gameInput) {
+            window->setJoystickThreshold(joystickThreshold);
+            syncJoysticks(liveJoysticks());
         }
-        // Every other kind of window event is ignored.
+        joysticksToSync = false;
+        while (const std::optional<sf::Event> event = window->pollEvent()) {
+            handleWindowEvent(*event, gameInput);
+        }
+    }
+    if (!injected.empty()) {
+        const std::vector<sf::Event> events = std::exchange(injected, {});
+        for (const sf::Event& event : events) {
+            handleWindowEvent(event, gameInput);
+        }
+    }
+}
+
+void InputManager::handleWindowEvent(const sf::Event& event, bool gameInput) {
+    if (event.is<sf::Event::Closed>()) {
+        if (gameInput) {
+            deliver(InputRecord::of(InputRecord::Kind::CLOSE));
+        } else {
+            GameManager::getInstance().setGameOver(true);
+            LogManager::getInstance().writeLog("INFO: InputManager::getInput(): Window closed: the replay stops");
+        }
+    } else if (event.is<sf::Event::FocusLost>()) {
+        altHeld = false;
+        if (gameInput) {
+            deliver(InputRecord::of(InputRecord::Kind::FORGET_HELD)); // keys let go elsewhere send no release here
+        }
+    } else if (const auto* pressed = event.getIf<sf::Event::KeyPressed>()) {
+        if (!takeFullscreenKey(pressed->code, true, pressed->alt) && gameInput) {
+            deliver(InputRecord::key(KEY_PRESSED, translateKey(pressed->code)));
+        }
+    } else if (const auto* released = event.getIf<sf::Event::KeyReleased>()) {
+        if (!takeFullscreenKey(released->code, false, released->alt) && gameInput) {
+            deliver(InputRecord::key(KEY_RELEASED, translateKey(released->code)));
+        }
+    } else if (event.is<sf::Event::Resized>()) {
+        DisplayManager::getInstance().fitToWindow();
+    } else if (!gameInput) {
+        return; // the replay gives the game's input
+    } else if (const auto* down = event.getIf<sf::Event::MouseButtonPressed>()) {
+        deliver(InputRecord::mouse(PRESSED, static_cast<int>(down->button), pixelToCells(down->position)));
+    } else if (const auto* up = event.getIf<sf::Event::MouseButtonReleased>()) {
+        deliver(InputRecord::mouse(RELEASED, static_cast<int>(up->button), pixelToCells(up->position)));
+    } else if (const auto* moved = event.getIf<sf::Event::MouseMoved>()) {
+        deliver(InputRecord::mouse(MOVED, UNDEFINED_MOUSE_BUTTON, pixelToCells(moved->position)));
+    } else if (const auto* typed = event.getIf<sf::Event::TextEntered>()) {
+        // Only characters: a number that is none would not read back from a recording.
+        if (typed->unicode <= 0x10FFFF && (typed->unicode < 0xD800 || typed->unicode > 0xDFFF)) {
+            deliver(InputRecord::text(typed->unicode));
+        }
+    } else if (const auto* wheel = event.getIf<sf::Event::MouseWheelScrolled>()) {
+        if (std::isfinite(wheel->delta)) {
+            deliver(InputRecord::wheel(static_cast<int>(wheel->wheel), wheel->delta, pixelToCells(wheel->position)));
+        }
+    } else {
+        (void)handleJoystickEvent(event);
+    }
+    // Every other kind of window event is ignored.
+}
+
+bool InputManager::handleJoystickEvent(const sf::Event& event) {
+    if (const auto* down = event.getIf<sf::Event::JoystickButtonPressed>()) {
+        if (joystickButtonIndex(static_cast<int>(down->joystickId), static_cast<int>(down->button)) >= 0) {
+            deliver(InputRecord::joystick(JOYSTICK_PRESSED, static_cast<int>(down->joystickId), static_cast<int>(down->button)));
+        }
+    } else if (const auto* up = event.getIf<sf::Event::JoystickButtonReleased>()) {
+        if (joystickButtonIndex(static_cast<int>(up->joystickId), static_cast<int>(up->button)) >= 0) {
+            deliver(InputRecord::joystick(JOYSTICK_RELEASED, static_cast<int>(up->joystickId), static_cast<int>(up->button)));
+        }
+    } else if (const auto* moved = event.getIf<sf::Event::JoystickMoved>()) {
+        const int axis = static_cast<int>(moved->axis);
+        if (isJoystick(static_cast<int>(moved->joystickId)) && axis >= 0 && axis < Joystick::AXIS_COUNT &&
+            std::isfinite(moved->position)) {
+            deliver(InputRecord::joystick(JOYSTICK_MOVED, static_cast<int>(moved->joystickId), axis,
+                                          std::clamp(moved->position, -100.0f, 100.0f)));
+        }
+    } else if (const auto* connected = event.getIf<sf::Event::JoystickConnected>()) {
+        if (isJoystick(static_cast<int>(connected->joystickId))) {
+            deliver(InputRecord::joystick(JOYSTICK_CONNECTED, static_cast<int>(connected->joystickId), -1));
+        }
+    } else if (const auto* disconnected = event.getIf<sf::Event::JoystickDisconnected>()) {
+        if (isJoystick(static_cast<int>(disconnected->joystickId))) {
+            deliver(InputRecord::joystick(JOYSTICK_DISCONNECTED, static_cast<int>(disconnected->joystickId), -1));
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::array<JoystickState, Joystick::COUNT> InputManager::liveJoysticks() {
+    std::array<JoystickState, Joystick::COUNT> live;
+    sf::Joystick::update();
+    for (unsigned id = 0; id < static_cast<unsigned>(Joystick::COUNT); ++id) {
+        JoystickState& state = live[id];
+        state.connected = sf::Joystick::isConnected(id);
+        if (!state.connected) {
+            continue;
+        }
+        for (int axis = 0; axis < Joystick::AXIS_COUNT; ++axis) {
+            state.axes[static_cast<std::size_t>(axis)] = sf::Joystick::getAxisPosition(id, static_cast<sf::Joystick::Axis>(axis));
+        }
+        for (unsigned button = 0; button < static_cast<unsigned>(Joystick::BUTTON_COUNT); ++button) {
+            state.buttons[button] = sf::Joystick::isButtonPressed(id, button);
+        }
+    }
+    return live;
+}
+
+void InputManager::syncJoysticks(const std::array<JoystickState, Joystick::COUNT>& live) {
+    for (int id = 0; id < Joystick::COUNT; ++id) {
+        const JoystickState& now = live[static_cast<std::size_t>(id)];
+        if (now.connected != isJoystickConnected(id)) {
+            deliver(InputRecord::joystick(now.connected ? JOYSTICK_CONNECTED : JOYSTICK_DISCONNECTED, id, -1));
+        }
+        if (!now.connected) {
+            continue;
+        }
+        // As SFML tells a joystick just plugged in: axes away from where they were, buttons down.
+        for (int axis = 0; axis < Joystick::AXIS_COUNT; ++axis) {
+            const float position = now.axes[static_cast<std::size_t>(axis)];
+            const float known = getJoystickAxis(id, static_cast<Joystick::Axis>(axis));
+            if (std::isfinite(position) && position != known && std::abs(position - known) >= joystickThreshold) {
+                deliver(InputRecord::joystick(JOYSTICK_MOVED, id, axis, std::clamp(position, -100.0f, 100.0f)));
+            }
+        }
+        for (int button = 0; button < Joystick::BUTTON_COUNT; ++button) {
+            const bool down = now.buttons.test(static_cast<std::size_t>(button));
+            if (down != isJoystickButtonHeld(id, button)) {
+                deliver(InputRecord::joystick(down ? JOYSTICK_PRESSED : JOYSTICK_RELEASED, id, button));
+            }
+        }
     }
 }
 
@@ -323,7 +441,44 @@ void InputManager::deliver(const InputRecord& record) {
         keys.clear();
         buttons.clear();
         break;
+    case InputRecord::Kind::TEXT: {
+        const EventText text(record.character);
+        onEvent(&text);
+        break;
     }
+    case InputRecord::Kind::WHEEL: {
+        const EventMouseWheel wheel(static_cast<MouseWheel>(record.action), record.amount, record.position);
+        onEvent(&wheel);
+        break;
+    }
+    case InputRecord::Kind::JOYSTICK:
+        deliverJoystick(record);
+        break;
+    }
+}
+
+void InputManager::deliverJoystick(const InputRecord& record) {
+    const int id = record.device;
+    JoystickState& state = joysticks[static_cast<std::size_t>(id)];
+    const auto action = static_cast<JoystickAction>(record.action);
+    switch (action) {
+    case JOYSTICK_PRESSED: joystickButtons.press(joystickButtonIndex(id, record.code)); break;
+    case JOYSTICK_RELEASED: joystickButtons.release(joystickButtonIndex(id, record.code)); break;
+    case JOYSTICK_MOVED: state.axes[static_cast<std::size_t>(record.code)] = record.amount; break;
+    case JOYSTICK_CONNECTED: state.connected = true; break;
+    case JOYSTICK_DISCONNECTED:
+        // An unplugged joystick sends no releases: nothing of it stays held.
+        state = JoystickState{};
+        for (int button = 0; button < Joystick::BUTTON_COUNT; ++button) {
+            joystickButtons.forget(joystickButtonIndex(id, button));
+        }
+        break;
+    }
+    const bool isButton = action == JOYSTICK_PRESSED || action == JOYSTICK_RELEASED;
+    const EventJoystick event(id, action, isButton ? record.code : -1,
+                              action == JOYSTICK_MOVED ? static_cast<Joystick::Axis>(record.code) : Joystick::UNDEFINED_AXIS,
+                              action == JOYSTICK_MOVED ? record.amount : 0.0f);
+    onEvent(&event);
 }
 
 std::optional<std::string> InputManager::whyNotRecordingTarget(const std::filesystem::path& given) const {

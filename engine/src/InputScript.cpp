@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <istream>
 #include <string_view>
 
+#include <mx/EventJoystick.h>
 #include <mx/EventKeyboard.h>
+#include <mx/EventMouseWheel.h>
 #include <mx/EventMouse.h>
 #include <mx/Hash.h>
 #include <mx/InputManager.h>
@@ -25,22 +28,22 @@ constexpr std::string_view CHECK = "check";
 /// The first version with checkpoints and the cut-short rule.
 constexpr std::uint32_t CHECKPOINT_VERSION = 2;
 
-/// The names of the engine's key codes from UNDEFINED_KEY (-1) on; 22 has none.
-constexpr std::array<std::string_view, 76> KEY_NAMES = {
-    "UNDEFINED", "SPACE", "ENTER", "ESCAPE", "TAB", "LEFT", "RIGHT", "UP", "DOWN", "PAUSE",
-    "SUBTRACT", "ADD", "GRAVE", "PERIOD", "COMMA", "SLASH", "EQUAL", "BACKSLASH", "MULTIPLY",
-    "APOSTROPHE", "SEMICOLON", "LCONTROL", "RCONTROL", "", "RSHIFT",
-    "F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12",
-    "A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M",
-    "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z",
-    "NUM1", "NUM2", "NUM3", "NUM4", "NUM5", "NUM6", "NUM7", "NUM8", "NUM9", "NUM0",
-    "BACKSPACE", "LBRACKET", "RBRACKET"};
-
 /// SFML's mouse buttons by number.
 constexpr std::array<std::string_view, 5> BUTTON_NAMES = {"left", "right", "middle", "extra1", "extra2"};
 
 constexpr std::array<std::string_view, 3> MOUSE_ACTIONS = {"pressed", "released", "moved"};
 constexpr std::array<std::string_view, 2> KEY_ACTIONS = {"pressed", "released"};
+
+/// The words of format version 2's kinds: wheels, joystick actions and axes by number.
+constexpr std::array<std::string_view, 2> WHEEL_NAMES = {"vertical", "horizontal"};
+constexpr std::array<std::string_view, 5> JOYSTICK_ACTIONS = {"pressed", "released", "moved", "connected",
+                                                              "disconnected"};
+constexpr std::array<std::string_view, 8> AXIS_NAMES = {"x", "y", "z", "r", "u", "v", "povx", "povy"};
+
+/// Whether a key was in the first format's table: version 1 files hold no other.
+bool isVersion1Key(int code) {
+    return code >= Keyboard::UNDEFINED_KEY && code <= Keyboard::RBRACKET && code != Keyboard::LSHIFT;
+}
 
 /// The index of a name in a table, or -1.
 template <std::size_t N>
@@ -83,6 +86,15 @@ public:
 
     std::optional<InputScriptError> read(InputScript& script);
 
+    /// One parser per kind of line, by the word after the frame number.
+    std::optional<std::string> parseKey(InputRecord& record) const;
+    std::optional<std::string> parseMouse(InputRecord& record) const;
+    std::optional<std::string> parseClose(InputRecord& record) const;
+    std::optional<std::string> parseForgetHeld(InputRecord& record) const;
+    std::optional<std::string> parseText(InputRecord& record) const;
+    std::optional<std::string> parseWheel(InputRecord& record) const;
+    std::optional<std::string> parseJoystick(InputRecord& record) const;
+
 private:
     enum class Line { TEXT, END_OF_FILE, TOO_LONG };
 
@@ -111,7 +123,25 @@ private:
     std::array<std::string_view, MAX_FIELDS> fields;
     std::size_t fieldCount = 0; ///< MAX_FIELDS + 1 when the line has more
     bool unended = false;       ///< the line read last ends with the file, not with a line end
-    std::uint32_t version = 0;
+    std::uint32_t version = 0;  ///< the file's format version
+};
+
+/// The kinds of line after a frame number, each with its parser and the first format
+/// version that has it.
+struct LineKind {
+    std::string_view word;
+    std::optional<std::string> (ScriptReader::*parse)(InputRecord&) const;
+    std::uint32_t since;
+};
+
+constexpr LineKind LINE_KINDS[] = {
+    {"key", &ScriptReader::parseKey, 1},
+    {"mouse", &ScriptReader::parseMouse, 1},
+    {"close", &ScriptReader::parseClose, 1},
+    {"forget-held", &ScriptReader::parseForgetHeld, 1},
+    {"text", &ScriptReader::parseText, 2},
+    {"wheel", &ScriptReader::parseWheel, 2},
+    {"joystick", &ScriptReader::parseJoystick, 2},
 };
 
 ScriptReader::Line ScriptReader::readLine() {
@@ -172,47 +202,128 @@ std::optional<std::string> ScriptReader::parseRecord(InputRecord& record) const 
         return "too many fields";
     }
     const std::string_view what = fieldCount > 1 ? fields[1] : "";
-    if (what == "key") {
-        if (fieldCount != 4) {
-            return "expected 'key pressed|released KEY'";
+    for (const LineKind& kind : LINE_KINDS) {
+        if (kind.word == what) {
+            if (version < kind.since) {
+                return "'" + std::string(what) + "' lines come with format version " + std::to_string(kind.since) +
+                       "; this file is version " + std::to_string(version);
+            }
+            return (this->*kind.parse)(record);
         }
-        const int action = indexOf(KEY_ACTIONS, fields[2]);
-        const int key = indexOf(KEY_NAMES, fields[3]);
-        if (action < 0) {
-            return "a key is pressed or released, not " + quoted(fields[2]);
-        }
-        if (key < 0) {
-            return "no key is named " + quoted(fields[3]);
-        }
-        record.kind = InputRecord::Kind::KEY;
-        record.action = static_cast<std::int8_t>(action);
-        record.code = static_cast<std::int8_t>(key - 1);
-        return std::nullopt;
     }
-    if (what == "mouse") {
-        const int action = fieldCount > 2 ? indexOf(MOUSE_ACTIONS, fields[2]) : -1;
-        const bool move = action == MOVED;
-        if (action < 0 || fieldCount != (move ? 5u : 6u)) {
-            return "expected 'mouse moved X Y' or 'mouse pressed|released BUTTON X Y'";
+    return "expected 'key', 'mouse', 'close', 'forget-held', 'text', 'wheel' or 'joystick' after the frame number";
+}
+
+std::optional<std::string> ScriptReader::parseKey(InputRecord& record) const {
+    if (fieldCount != 4) {
+        return "expected 'key pressed|released KEY'";
+    }
+    const int action = indexOf(KEY_ACTIONS, fields[2]);
+    const std::optional<Keyboard::Key> key = Keyboard::fromName(fields[3]);
+    if (action < 0) {
+        return "a key is pressed or released, not " + quoted(fields[2]);
+    }
+    if (!key || (version < 2 && !isVersion1Key(*key))) {
+        return "no key is named " + quoted(fields[3]) + (key ? " in format version 1" : "");
+    }
+    record.kind = InputRecord::Kind::KEY;
+    record.action = static_cast<std::int8_t>(action);
+    record.code = static_cast<std::int8_t>(*key);
+    return std::nullopt;
+}
+
+std::optional<std::string> ScriptReader::parseMouse(InputRecord& record) const {
+    const int action = fieldCount > 2 ? indexOf(MOUSE_ACTIONS, fields[2]) : -1;
+    const bool move = action == MOVED;
+    if (action < 0 || fieldCount != (move ? 5u : 6u)) {
+        return "expected 'mouse moved X Y' or 'mouse pressed|released BUTTON X Y'";
+    }
+    const int button = move ? UNDEFINED_MOUSE_BUTTON : indexOf(BUTTON_NAMES, fields[3]);
+    if (!move && button < 0) {
+        return "no mouse button is named " + quoted(fields[3]);
+    }
+    const std::size_t at = move ? 3 : 4;
+    if (!parseCoordinate(fields[at], record.position.x) || !parseCoordinate(fields[at + 1], record.position.y)) {
+        return "the pointer's cell is not two numbers: " + quoted(fields[at]) + " " + quoted(fields[at + 1]);
+    }
+    record.kind = InputRecord::Kind::MOUSE;
+    record.action = static_cast<std::int8_t>(action);
+    record.code = static_cast<std::int8_t>(button);
+    return std::nullopt;
+}
+
+std::optional<std::string> ScriptReader::parseClose(InputRecord& record) const {
+    if (fieldCount != 2) {
+        return "expected 'close' alone";
+    }
+    record.kind = InputRecord::Kind::CLOSE;
+    return std::nullopt;
+}
+
+std::optional<std::string> ScriptReader::parseForgetHeld(InputRecord& record) const {
+    if (fieldCount != 2) {
+        return "expected 'forget-held' alone";
+    }
+    record.kind = InputRecord::Kind::FORGET_HELD;
+    return std::nullopt;
+}
+
+std::optional<std::string> ScriptReader::parseText(InputRecord& record) const {
+    // U+ and one to six hexadecimal digits: a Unicode scalar value.
+    std::uint32_t value = 0;
+    const bool form = fieldCount == 3 && fields[2].size() >= 3 && fields[2].size() <= 8 && fields[2].starts_with("U+");
+    const std::string_view digits = form ? fields[2].substr(2) : std::string_view();
+    const char* end = digits.data() + digits.size();
+    const bool number = form && std::from_chars(digits.data(), end, value, 16).ptr == end;
+    if (!number || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        return "expected 'text U+XXXX', a Unicode character by its hexadecimal number";
+    }
+    record.kind = InputRecord::Kind::TEXT;
+    record.character = static_cast<char32_t>(value);
+    return std::nullopt;
+}
+
+std::optional<std::string> ScriptReader::parseWheel(InputRecord& record) const {
+    const int wheel = fieldCount == 6 ? indexOf(WHEEL_NAMES, fields[2]) : -1;
+    if (wheel < 0 || !parseCoordinate(fields[3], record.amount)) {
+        return "expected 'wheel vertical|horizontal NOTCHES X Y'";
+    }
+    if (!parseCoordinate(fields[4], record.position.x) || !parseCoordinate(fields[5], record.position.y)) {
+        return "the pointer's cell is not two numbers: " + quoted(fields[4]) + " " + quoted(fields[5]);
+    }
+    record.kind = InputRecord::Kind::WHEEL;
+    record.action = static_cast<std::int8_t>(wheel);
+    return std::nullopt;
+}
+
+std::optional<std::string> ScriptReader::parseJoystick(InputRecord& record) const {
+    constexpr const char* FORM = "expected 'joystick N pressed|released BUTTON', 'joystick N moved AXIS POSITION' or "
+                                 "'joystick N connected|disconnected'";
+    int joystick = -1;
+    const int action = fieldCount > 3 ? indexOf(JOYSTICK_ACTIONS, fields[3]) : -1;
+    if (fieldCount < 4 || !parse(fields[2], joystick) || joystick < 0 || joystick >= Joystick::COUNT || action < 0) {
+        return FORM;
+    }
+    record.kind = InputRecord::Kind::JOYSTICK;
+    record.action = static_cast<std::int8_t>(action);
+    record.device = static_cast<std::uint8_t>(joystick);
+    record.code = -1;
+    if (action == JOYSTICK_PRESSED || action == JOYSTICK_RELEASED) {
+        int button = -1;
+        if (fieldCount != 5 || !parse(fields[4], button) || button < 0 || button >= Joystick::BUTTON_COUNT) {
+            return "expected 'joystick N pressed|released BUTTON', a button from 0 to 31";
         }
-        const int button = move ? UNDEFINED_MOUSE_BUTTON : indexOf(BUTTON_NAMES, fields[3]);
-        if (!move && button < 0) {
-            return "no mouse button is named " + quoted(fields[3]);
-        }
-        const std::size_t at = move ? 3 : 4;
-        if (!parseCoordinate(fields[at], record.position.x) || !parseCoordinate(fields[at + 1], record.position.y)) {
-            return "the pointer's cell is not two numbers: " + quoted(fields[at]) + " " + quoted(fields[at + 1]);
-        }
-        record.kind = InputRecord::Kind::MOUSE;
-        record.action = static_cast<std::int8_t>(action);
         record.code = static_cast<std::int8_t>(button);
-        return std::nullopt;
+    } else if (action == JOYSTICK_MOVED) {
+        const int axis = fieldCount == 6 ? indexOf(AXIS_NAMES, fields[4]) : -1;
+        if (axis < 0 || !parseCoordinate(fields[5], record.amount) || std::abs(record.amount) > 100.0f) {
+            return "expected 'joystick N moved x|y|z|r|u|v|povx|povy POSITION', a position from -100 to 100";
+        }
+        record.code = static_cast<std::int8_t>(axis);
+    } else if (fieldCount != 4) {
+        return FORM;
     }
-    if ((what == "close" || what == "forget-held") && fieldCount == 2) {
-        record.kind = what == "close" ? InputRecord::Kind::CLOSE : InputRecord::Kind::FORGET_HELD;
-        return std::nullopt;
-    }
-    return "expected 'key', 'mouse', 'close' or 'forget-held' after the frame number";
+    return std::nullopt;
 }
 
 std::optional<std::string> ScriptReader::readCheckpoint(std::uint32_t frame, InputScript& script) const {
@@ -350,34 +461,81 @@ std::filesystem::path partialRecordingPath(const std::filesystem::path& target) 
     return partial;
 }
 
+namespace {
+
+void appendCell(std::string& text, Vector at) {
+    text += ' ';
+    appendNumber(text, at.x); // the shortest text that reads back as the same float
+    text += ' ';
+    appendNumber(text, at.y);
+}
+
+void appendKey(std::string& text, const InputRecord& record) {
+    text += " key ";
+    text += KEY_ACTIONS.at(static_cast<std::size_t>(record.action));
+    text += ' ';
+    text += Keyboard::getName(static_cast<Keyboard::Key>(record.code));
+}
+
+void appendMouse(std::string& text, const InputRecord& record) {
+    text += " mouse ";
+    text += MOUSE_ACTIONS.at(static_cast<std::size_t>(record.action));
+    if (record.action != MOVED) {
+        text += ' ';
+        text += BUTTON_NAMES.at(static_cast<std::size_t>(record.code));
+    }
+    appendCell(text, record.position);
+}
+
+void appendText(std::string& text, const InputRecord& record) {
+    char digits[16];
+    const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint32_t>(record.character), 16);
+    std::string hex(digits, result.ptr);
+    for (char& c : hex) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    text += " text U+";
+    text.append(hex.size() < 4 ? 4 - hex.size() : 0, '0');
+    text += hex;
+}
+
+void appendWheel(std::string& text, const InputRecord& record) {
+    text += " wheel ";
+    text += WHEEL_NAMES.at(static_cast<std::size_t>(record.action));
+    text += ' ';
+    appendNumber(text, record.amount);
+    appendCell(text, record.position);
+}
+
+void appendJoystick(std::string& text, const InputRecord& record) {
+    text += " joystick ";
+    appendNumber(text, static_cast<int>(record.device));
+    text += ' ';
+    text += JOYSTICK_ACTIONS.at(static_cast<std::size_t>(record.action));
+    if (record.action == JOYSTICK_PRESSED || record.action == JOYSTICK_RELEASED) {
+        text += ' ';
+        appendNumber(text, static_cast<int>(record.code));
+    } else if (record.action == JOYSTICK_MOVED) {
+        text += ' ';
+        text += AXIS_NAMES.at(static_cast<std::size_t>(record.code));
+        text += ' ';
+        appendNumber(text, record.amount);
+    }
+}
+
+} // namespace
+
 std::string formatInputRecord(const InputRecord& record) {
     std::string text;
     appendNumber(text, record.frame);
     switch (record.kind) {
-    case InputRecord::Kind::KEY:
-        text += " key ";
-        text += KEY_ACTIONS.at(static_cast<std::size_t>(record.action));
-        text += ' ';
-        text += KEY_NAMES.at(static_cast<std::size_t>(record.code + 1));
-        break;
-    case InputRecord::Kind::MOUSE:
-        text += " mouse ";
-        text += MOUSE_ACTIONS.at(static_cast<std::size_t>(record.action));
-        if (record.action != MOVED) {
-            text += ' ';
-            text += BUTTON_NAMES.at(static_cast<std::size_t>(record.code));
-        }
-        text += ' ';
-        appendNumber(text, record.position.x); // the shortest text that reads back as the same float
-        text += ' ';
-        appendNumber(text, record.position.y);
-        break;
-    case InputRecord::Kind::CLOSE:
-        text += " close";
-        break;
-    case InputRecord::Kind::FORGET_HELD:
-        text += " forget-held";
-        break;
+    case InputRecord::Kind::KEY: appendKey(text, record); break;
+    case InputRecord::Kind::MOUSE: appendMouse(text, record); break;
+    case InputRecord::Kind::CLOSE: text += " close"; break;
+    case InputRecord::Kind::FORGET_HELD: text += " forget-held"; break;
+    case InputRecord::Kind::TEXT: appendText(text, record); break;
+    case InputRecord::Kind::WHEEL: appendWheel(text, record); break;
+    case InputRecord::Kind::JOYSTICK: appendJoystick(text, record); break;
     }
     return text;
 }

@@ -21,21 +21,38 @@ struct InputRecord {
         MOUSE,       ///< a button went down or up, or the pointer moved
         CLOSE,       ///< the window's close button
         FORGET_HELD, ///< held keys and buttons forgotten (focus lost, fullscreen switched)
+        TEXT,        ///< a character typed (format version 2)
+        WHEEL,       ///< the mouse wheel turned (format version 2)
+        JOYSTICK,    ///< a joystick's button, axis or connection (format version 2)
     };
     std::uint32_t frame = 0;
     Kind kind = Kind::KEY;
-    std::int8_t action = 0; ///< KeyboardAction for a key, MouseAction for the mouse
-    std::int8_t code = -1;  ///< the engine's key code, or the mouse button
-    Vector position;        ///< the pointer in cells, for the mouse
+    std::int8_t action = 0; ///< KeyboardAction, MouseAction, JoystickAction; the MouseWheel of a wheel
+    std::int8_t code = -1;  ///< the engine's key code, the mouse button, the joystick's button or axis
+    std::uint8_t device = 0; ///< the joystick
+    Vector position;        ///< the pointer in cells, for the mouse and the wheel
+    float amount = 0.0f;    ///< the wheel's notches, the axis's position
+    char32_t character = 0; ///< the character typed
 
     /// A key going down or up.
-    static InputRecord key(int action, int key) { return {0, Kind::KEY, narrow(action), narrow(key), {}}; }
+    static InputRecord key(int action, int key) { return {0, Kind::KEY, narrow(action), narrow(key), 0, {}, 0.0f, 0}; }
     /// A mouse button going down or up, or the pointer moving (button UNDEFINED_MOUSE_BUTTON).
     static InputRecord mouse(int action, int button, Vector at) {
-        return {0, Kind::MOUSE, narrow(action), narrow(button), at};
+        return {0, Kind::MOUSE, narrow(action), narrow(button), 0, at, 0.0f, 0};
     }
     /// The close button, or held keys and buttons forgotten.
-    static InputRecord of(Kind kind) { return {0, kind, 0, -1, {}}; }
+    static InputRecord of(Kind kind) { return {0, kind, 0, -1, 0, {}, 0.0f, 0}; }
+    /// A character typed.
+    static InputRecord text(char32_t c) { return {0, Kind::TEXT, 0, -1, 0, {}, 0.0f, c}; }
+    /// A wheel turned by some notches, the pointer at a cell.
+    static InputRecord wheel(int wheel, float delta, Vector at) {
+        return {0, Kind::WHEEL, narrow(wheel), -1, 0, at, delta, 0};
+    }
+    /// A joystick's button (code) pressed or released, axis (code) moved to a position, or the
+    /// joystick connected or disconnected (code -1).
+    static InputRecord joystick(int action, int joystick, int code, float position = 0.0f) {
+        return {0, Kind::JOYSTICK, narrow(action), narrow(code), static_cast<std::uint8_t>(joystick), {}, position, 0};
+    }
 
 private:
     static std::int8_t narrow(int value) { return static_cast<std::int8_t>(value); }

@@ -151,10 +151,24 @@ std::filesystem::path executablePath() {
     }
 }
 
+namespace {
+
+/// A folder an environment variable names, read as UTF-16 so that a user name outside the
+/// ANSI code page stays intact; empty when unset.
+std::filesystem::path environmentFolder(const wchar_t* name) {
+    const wchar_t* value = _wgetenv(name);
+    return value != nullptr && *value != L'\0' ? std::filesystem::path(value) : std::filesystem::path();
+}
+
+} // namespace
+
 std::filesystem::path userStateFolder() {
-    // Read as UTF-16: a user name outside the ANSI code page stays intact.
-    const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
-    return local != nullptr && *local != L'\0' ? std::filesystem::path(local) : std::filesystem::path();
+    return environmentFolder(L"LOCALAPPDATA");
+}
+
+std::filesystem::path userDataFolder() {
+    // Roaming: scores and settings follow the user from machine to machine.
+    return environmentFolder(L"APPDATA");
 }
 
 #else
@@ -165,14 +179,27 @@ std::filesystem::path executablePath() {
     return error ? std::filesystem::path() : path;
 }
 
-std::filesystem::path userStateFolder() {
-    // XDG: a relative value is invalid and must be ignored.
-    const std::filesystem::path state = environment("XDG_STATE_HOME");
-    if (state.is_absolute()) {
-        return state;
+namespace {
+
+/// An XDG base folder: the variable's value when it is absolute (a relative one is invalid
+/// and must be ignored), else the fallback under the home folder.
+std::filesystem::path xdgFolder(const char* variable, const char* underHome) {
+    const std::filesystem::path folder = environment(variable);
+    if (folder.is_absolute()) {
+        return folder;
     }
     const std::string home = environment("HOME");
-    return home.empty() ? std::filesystem::path() : std::filesystem::path(home) / ".local" / "state";
+    return home.empty() ? std::filesystem::path() : std::filesystem::path(home) / underHome;
+}
+
+} // namespace
+
+std::filesystem::path userStateFolder() {
+    return xdgFolder("XDG_STATE_HOME", ".local/state");
+}
+
+std::filesystem::path userDataFolder() {
+    return xdgFolder("XDG_DATA_HOME", ".local/share");
 }
 
 #endif

@@ -35,6 +35,11 @@ void sleepUntil(std::chrono::steady_clock::time_point wake);
 /// as logs: $XDG_STATE_HOME or ~/.local/state (%LOCALAPPDATA% on Windows); empty when unknown.
 [[nodiscard]] std::filesystem::path userStateFolder();
 
+/// The user's folder for files a program keeps between runs and that are the user's own,
+/// such as scores and settings: $XDG_DATA_HOME or ~/.local/share (%APPDATA% on Windows);
+/// empty when unknown.
+[[nodiscard]] std::filesystem::path userDataFolder();
+
 /// Why no window can be opened, such as "DISPLAY is not set"; empty when there is a
 /// display to open one on. Asked first, since the windowing library aborts without one.
 [[nodiscard]] std::string displayProblem();

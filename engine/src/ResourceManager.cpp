@@ -1,5 +1,6 @@
 #include <mx/ResourceManager.h>
 
+#include <algorithm>
 #include <cctype>
 #include <exception>
 #include <fstream>
@@ -8,8 +9,10 @@
 #include <mx/Color.h>
 #include <mx/LogManager.h>
 
+#include "DataFile.h"
 #include "Immortal.h"
 #include "Platform.h"
+#include "Volume.h"
 
 namespace mx {
 
@@ -91,6 +94,7 @@ ResourceManager& ResourceManager::getInstance() {
 int ResourceManager::startUpImpl() {
     sprites.clear();
     sounds.clear();
+    music.clear();
     sprites.reserve(SPRITE_TABLE_SIZE);
     sounds.reserve(SOUND_TABLE_SIZE);
     std::error_code error;
@@ -104,6 +108,7 @@ int ResourceManager::startUpImpl() {
 void ResourceManager::shutDownImpl() {
     sprites.clear();
     sounds.clear(); // destroying a sound stops it
+    music.clear();
 }
 
 int ResourceManager::loadSprite(std::string filename, std::string label) {
@@ -240,8 +245,92 @@ Sound* ResourceManager::getSound(std::string label) const {
     return findByLabel(sounds, label);
 }
 
+int ResourceManager::loadMusic(std::string filename, std::string label) {
+    if (refusedBeforeStartUp("loadMusic", filename) || getMusicCount() >= MUSIC_TABLE_SIZE) {
+        return -1;
+    }
+    LogManager& log = LogManager::getInstance();
+    const std::filesystem::path file = resolve(filename);
+    // A FIFO or a device would hold the stream, and the game, for ever.
+    if (const auto problem = whyNotDataFile(file)) {
+        log.writeLog("ERROR: ResourceManager::loadMusic(): Cannot play '%s': it %s", filename.c_str(), problem->c_str());
+        return -1;
+    }
+    auto tune = std::make_unique<Music>();
+    if (!tune->openFromFile(file)) {
+        log.writeLog("ERROR: ResourceManager::loadMusic(): Cannot play '%s': no sound format SFML decodes", filename.c_str());
+        return -1;
+    }
+    tune->setLabel(std::move(label));
+    music.push_back(std::move(tune));
+    return 0;
+}
+
+Music* ResourceManager::getMusic(std::string label) const {
+    return findByLabel(music, label);
+}
+
+void ResourceManager::setMasterVolume(float volume) {
+    masterVolume = clampVolume(volume);
+    for (const auto& sound : sounds) {
+        sound->applyVolume();
+    }
+    for (const auto& tune : music) {
+        tune->applyVolume();
+    }
+}
+
 std::filesystem::path ResourceManager::resolve(const std::filesystem::path& file) const {
     return dataFolder.empty() || file.is_absolute() ? file : dataFolder / file;
+}
+
+namespace {
+
+/// Why a game's name cannot name a folder on every platform, or nothing.
+std::optional<std::string> whyNotFolderName(const std::string& name) {
+    constexpr std::size_t MAX_NAME = 100;
+    if (name.empty()) {
+        return "the game has no name: name it with setGameName";
+    }
+    if (name.size() > MAX_NAME || name == "." || name == ".." || name.back() == '.' || name.back() == ' ' ||
+        name.find_first_of("/\\:*?\"<>|") != std::string::npos ||
+        std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 32; })) {
+        return "the game's name '" + clipped(name) + "' cannot name a folder";
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> ResourceManager::getSaveFolder() const {
+    LogManager& log = LogManager::getInstance();
+    if (const auto problem = whyNotFolderName(gameName)) {
+        log.writeLog("ERROR: ResourceManager::getSaveFolder(): No save folder: %s", problem->c_str());
+        return std::nullopt;
+    }
+    const std::filesystem::path base = platform::userDataFolder();
+    if (base.empty()) {
+        log.writeLog("ERROR: ResourceManager::getSaveFolder(): No save folder: the user's data folder is unknown "
+#ifdef _WIN32
+                     "(APPDATA is not set)");
+#else
+                     "(neither XDG_DATA_HOME nor HOME is set)");
+#endif
+        return std::nullopt;
+    }
+    const std::filesystem::path folder = base / std::filesystem::path(std::u8string(gameName.begin(), gameName.end())); // UTF-8
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error)) {
+        return folder;
+    }
+    std::filesystem::create_directories(folder, error);
+    if (error || !std::filesystem::is_directory(folder, error)) {
+        log.writeLog("ERROR: ResourceManager::getSaveFolder(): Cannot make the save folder '%s': %s",
+                     folder.string().c_str(), error ? error.message().c_str() : "something else is there");
+        return std::nullopt;
+    }
+    log.writeLog("INFO: ResourceManager::getSaveFolder(): Made the save folder '%s'", folder.string().c_str());
+    return folder;
 }
 
 std::optional<std::filesystem::path> ResourceManager::findDataFolder(const std::filesystem::path& marker,

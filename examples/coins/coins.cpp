@@ -1,5 +1,6 @@
 // Coins: a small game on the Moltrix engine. Walk the @ with the arrow keys (or WASD)
-// around a walled room, pick up the spinning coins, throw sparks with SPACE; Q quits.
+// around a walled room, pick up the spinning coins, throw sparks with SPACE; F12 takes a
+// screenshot, Q quits.
 // This file is the game; main.cpp runs it, coins_test.cpp tests it without a window.
 #include "coins.h"
 
@@ -150,6 +151,11 @@ public:
                 mx::GameManager::getInstance().setGameOver(true);
                 return 1;
             }
+            if (key->getKey() == mx::Keyboard::F12 && key->getKeyboardAction() == mx::KEY_PRESSED) {
+                // Into the save folder, as a PNG (the grid as text when headless); the log says where.
+                (void)mx::DisplayManager::getInstance().takeScreenshot();
+                return 1;
+            }
         }
         return 0;
     }
@@ -207,6 +213,7 @@ void setUpEngine() {
     // The engine is the game's: its window title, its log, and where its data lies.
     mx::DisplayManager::getInstance().setWindowTitle("Coins");
     mx::LogManager::getInstance().setLogFile("coins.log");
+    mx::ResourceManager::getInstance().setGameName("Coins"); // names its save folder
     if (const auto data = mx::ResourceManager::findDataFolder("sprites/coin.txt", "coins")) {
         mx::ResourceManager::getInstance().setDataFolder(*data);
     }

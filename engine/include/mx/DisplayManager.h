@@ -85,6 +85,19 @@ public:
     /// Shows the frame drawn so far and clears to the background colour for the next.
     void swapBuffers();
 
+    /// Saves the frame last shown by swapBuffers. With a window: the picture the window shows
+    /// (its margins too, at the window's size), in the image format the file's extension
+    /// names (.png, .bmp, .tga or .jpg); what was drawn straight into the window, not through
+    /// the display, is not in it. Headless: the grid as text, with its colour layer
+    /// (CellGrid::getText(true)). The file is replaced whole, or left as it was. Returns 0,
+    /// or -1 with a log line.
+    int saveScreenshot(const std::filesystem::path& file);
+    /// Saves the frame last shown, as saveScreenshot does, into the game's save folder
+    /// (ResourceManager::getSaveFolder) under a name of its own,
+    /// "screenshot-YYYYMMDD-HHMMSS.png" (.txt headless; "-2", "-3"... after it for more in
+    /// a second), and says where in the log. The file saved, or nothing (and a log line).
+    std::optional<std::filesystem::path> takeScreenshot();
+
     /// The grid of the frame last shown by swapBuffers: each cell's character and colours,
     /// the same with or without a window. Blank before the first frame.
     [[nodiscard]] const CellGrid& getGrid() const { return shownGrid; }
@@ -202,6 +215,8 @@ private:
     const sf::Glyph* glyphFor(char ch);
     void drawCell(Vector position, char ch, const sf::Color& color);
     void flushBatch();
+    /// The frame last shown, drawn again off screen.
+    [[nodiscard]] std::optional<sf::Image> redrawShownFrame();
     void clearWindow();
     void setWindowHoldsOnlyBackground(bool only);
 
@@ -231,6 +246,8 @@ private:
     std::unique_ptr<sf::Font> font;
     std::unique_ptr<sf::FileInputStream> fontStream; // the font reads glyphs from it on demand
     std::unique_ptr<CharBatch> batch; ///< the cells of the frame being drawn
+    std::unique_ptr<CharBatch> shownBatch; ///< the cells of the frame last shown, for screenshots
+    sf::Color shownBackground = BLACK;     ///< the colour that frame was cleared to
     bool windowHoldsOnlyBackground = false; ///< nothing drawn since the last clear
     std::array<std::optional<sf::Glyph>, 256> glyphCache;
 };

@@ -4,14 +4,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <array>
 #include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <SFML/System/Vector2.hpp>
+#include <SFML/Window/Event.hpp>
 #include <SFML/Window/Keyboard.hpp>
 
+#include <mx/EventJoystick.h>
 #include <mx/EventKeyboard.h>
 #include <mx/Manager.h>
 #include <mx/Vector.h>
@@ -22,8 +26,16 @@ class InputRecorder;
 class InputReplay;
 struct InputRecord;
 
-/// The engine key code of an SFML key; UNDEFINED_KEY for keys the engine does not name.
+/// The engine key code of an SFML key (MX_KEY_TABLE); UNDEFINED_KEY for SFML's unknown key.
 [[nodiscard]] Keyboard::Key translateKey(sf::Keyboard::Key key);
+
+/// What the engine knows of one joystick: whether it is connected, where its axes stand and
+/// which buttons are down.
+struct JoystickState {
+    bool connected = false;                          ///< plugged in
+    std::array<float, Joystick::AXIS_COUNT> axes{}; ///< each axis, -100 to 100, by Joystick::Axis
+    std::bitset<Joystick::BUTTON_COUNT> buttons;     ///< the buttons held down
+};
 
 /// Where a replay left its recording: the first checkpoint at which the world's hash
 /// differs from the one recorded there.
@@ -33,7 +45,9 @@ struct ReplayMismatch {
     std::uint64_t replayed = 0; ///< the world hash the replay reached instead
 };
 
-/// Turns the window's events into keyboard and mouse events for every object.
+/// Turns the window's events into engine events for every object: keys (EventKeyboard),
+/// characters typed (EventText), the mouse (EventMouse) and its wheel (EventMouseWheel),
+/// and joysticks and gamepads (EventJoystick).
 /// Closing the window ends the game. F11 and Alt+Enter belong to the engine: they
 /// switch the display to fullscreen and back and reach no object.
 ///
@@ -47,7 +61,8 @@ class InputManager : public Manager {
 public:
     static constexpr const char* TYPE = "InputManager"; ///< the type of the input manager
     /// The version of the input file format this engine writes and the newest it reads:
-    /// version 2 has checkpoints; version 1 files replay as before.
+    /// version 2 has checkpoints, text, the wheel, joysticks and the keys beyond the first
+    /// 74; version 1 files replay as before.
     static constexpr std::uint32_t INPUT_FILE_VERSION = 2;
     /// The most events an input file may hold; a longer file is refused, and a recording
     /// ends there.
@@ -71,6 +86,19 @@ public:
     /// Whether a mouse button (SFML's number: left 0, right 1, middle 2, extras 3 and 4)
     /// is held down now; a click within one frame counts until the next, as for keys.
     [[nodiscard]] bool isMouseButtonHeld(int button) const;
+
+    /// Whether a joystick (0 to Joystick::COUNT - 1) is connected, as its events tell.
+    /// Joysticks already plugged in when the window opens are announced in the first frame.
+    [[nodiscard]] bool isJoystickConnected(int joystick) const;
+    /// Whether a joystick's button is held down; a press within one frame counts until the
+    /// next, as for keys.
+    [[nodiscard]] bool isJoystickButtonHeld(int joystick, int button) const;
+    /// Where a joystick's axis stands, -100 to 100; 0 for a joystick not connected.
+    [[nodiscard]] float getJoystickAxis(int joystick, Joystick::Axis axis) const;
+
+    /// The threshold of joystick axis moves, 0 to 100: a move smaller than this from the last
+    /// position told makes no event (SFML's own default: 0.1). Applies to the window's joysticks.
+    void setJoystickThreshold(float threshold);
 
     /// A window pixel position in cells of the grid, through the display's scaling
     /// (DisplayManager::windowPixelToCells).
@@ -156,19 +184,32 @@ private:
     /// Drains the window's event queue; its keys and mouse are the game's input unless a
     /// replay gives that.
     void pollWindow(bool gameInput);
+    /// Turns one window event into the game's input; keys and the mouse only when they are
+    /// the game's (gameInput), not a replay's.
+    void handleWindowEvent(const sf::Event& event, bool gameInput);
+    /// Joystick events, as handleWindowEvent gets them; true when the event was one.
+    bool handleJoystickEvent(const sf::Event& event);
+    /// Tells the game of every change between what it knows of the joysticks and how they
+    /// stand now (live): connections, axes and buttons. A window tells changes only from
+    /// when it opened, so this runs in the first frame after each new window.
+    void syncJoysticks(const std::array<JoystickState, Joystick::COUNT>& live);
+    /// How SFML sees the joysticks now.
+    [[nodiscard]] static std::array<JoystickState, Joystick::COUNT> liveJoysticks();
     /// Plays the replay's next frame.
     void replayFrame();
     /// Hands an input to the game: an event to every object, or the close button or the
     /// forgetting of held keys to the engine; and records it.
     void deliver(const InputRecord& record);
+    /// A joystick's input to the game: its state, then the event.
+    void deliverJoystick(const InputRecord& record);
     /// Handles F11 and Alt+Enter; true when the key was the engine's and goes no further.
     bool takeFullscreenKey(sf::Keyboard::Key key, bool pressed, bool altInEvent);
     /// Forgets keys and buttons held: their releases go to another window.
     void forgetHeld();
 
     /// Held keys or buttons, from their press and release events.
+    template <std::size_t SIZE>
     struct HeldSet {
-        static constexpr std::size_t SIZE = 128;
         std::bitset<SIZE> held;
         std::bitset<SIZE> pressedThisFrame;
         std::bitset<SIZE> releaseNextFrame;
@@ -177,11 +218,17 @@ private:
         void press(int index);
         void release(int index);
         [[nodiscard]] bool isHeld(int index) const;
+        void forget(int index);
         void clear();
     };
 
-    HeldSet keys;
-    HeldSet buttons;
+    HeldSet<128> keys;
+    HeldSet<128> buttons;
+    HeldSet<Joystick::COUNT * Joystick::BUTTON_COUNT> joystickButtons; ///< by joystick × BUTTON_COUNT + button
+    std::array<JoystickState, Joystick::COUNT> joysticks; ///< connections and axes, from their events
+    std::vector<sf::Event> injected; ///< window events a test hands in, taken after the window's
+    float joystickThreshold = 0.1f;
+    bool joysticksToSync = true;     ///< a new window: tell the game how the joysticks stand
     std::unique_ptr<InputRecorder> recorder; ///< the recording running, if any
     std::string recordingError;
     std::unique_ptr<InputReplay> replay;     ///< the replay running, if any

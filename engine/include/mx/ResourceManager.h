@@ -8,17 +8,20 @@
 #include <vector>
 
 #include <mx/Manager.h>
+#include <mx/Music.h>
 #include <mx/Sound.h>
 #include <mx/Sprite.h>
 
 namespace mx {
 
-/// Keeps the sprites and sounds the game loads, each under a label, from start-up
-/// to shut-down. Objects hold plain pointers to them.
+/// Keeps the sprites, sounds and music the game loads, each under a label, from start-up
+/// to shut-down. Objects hold plain pointers to them. It also holds the master volume of
+/// every sound and music.
 class ResourceManager : public Manager {
 public:
     static constexpr int SPRITE_TABLE_SIZE = 500; ///< the most sprites it keeps
     static constexpr int SOUND_TABLE_SIZE = 50;   ///< the most sounds it keeps
+    static constexpr int MUSIC_TABLE_SIZE = 50;   ///< the most music it keeps
     /// Sprite files asking for more are refused before anything is allocated.
     static constexpr int MAX_SPRITE_FRAMES = 10000;
     static constexpr long long MAX_SPRITE_LINES = 1000000; ///< frames × rows
@@ -46,6 +49,22 @@ public:
     /// The first sound loaded under exactly this label, or null.
     [[nodiscard]] Sound* getSound(std::string label) const;
 
+    /// Opens a music file to stream while it plays (OGG, FLAC, WAV, MP3) under a label; a
+    /// relative file name is looked for in the data folder. Returns 0 when it was added, -1
+    /// with a log line when not (a full table of MUSIC_TABLE_SIZE says nothing). The file
+    /// stays open until shut-down.
+    int loadMusic(std::string filename, std::string label);
+
+    /// The first music loaded under exactly this label, or null.
+    [[nodiscard]] Music* getMusic(std::string label) const;
+
+    /// The volume every sound and music is heard at, 0 (silent) to 100 (the default): each
+    /// plays at its own volume times this, over 100. Other numbers are brought into that range.
+    /// Kept across start-ups.
+    void setMasterVolume(float volume);
+    /// The master volume, 0 to 100.
+    [[nodiscard]] float getMasterVolume() const { return masterVolume; }
+
     /// The folder in which relative file names are looked up: those of sprites, sounds
     /// and the display's font. Empty (the default) means the working folder.
     void setDataFolder(std::filesystem::path folder) { dataFolder = std::move(folder); }
@@ -62,10 +81,27 @@ public:
     [[nodiscard]] static std::optional<std::filesystem::path> findDataFolder(const std::filesystem::path& marker,
                                                                              const std::string& gameName);
 
+    /// Names the game, for the folders the engine keeps its files in: the save folder
+    /// (getSaveFolder). A name is a single folder name: not empty, no longer than 100
+    /// characters, without / \\ : * ? " < > | or control characters, not . or .., and not
+    /// ending in a dot or a blank. Set it before start-up or after.
+    void setGameName(std::string name) { gameName = std::move(name); }
+    /// The game's name; empty until setGameName.
+    [[nodiscard]] const std::string& getGameName() const { return gameName; }
+
+    /// The user's folder for the game's own files, kept between runs (best scores, settings,
+    /// screenshots): the game's name (setGameName) under $XDG_DATA_HOME, or ~/.local/share,
+    /// on Linux and %APPDATA% on Windows. Made, with the folders above it, on first use. Nothing,
+    /// and a log line, when the game has no name or the folder cannot be made. Nothing is
+    /// made for a game that never asks.
+    [[nodiscard]] std::optional<std::filesystem::path> getSaveFolder() const;
+
     /// The number of sprites loaded.
     [[nodiscard]] int getSpriteCount() const { return static_cast<int>(sprites.size()); }
     /// The number of sounds loaded.
     [[nodiscard]] int getSoundCount() const { return static_cast<int>(sounds.size()); }
+    /// The number of music files loaded.
+    [[nodiscard]] int getMusicCount() const { return static_cast<int>(music.size()); }
 
 private:
     friend class Immortal<ResourceManager>;
@@ -81,7 +117,10 @@ private:
 
     std::vector<std::unique_ptr<Sprite>> sprites;
     std::vector<std::unique_ptr<Sound>> sounds;
+    std::vector<std::unique_ptr<Music>> music;
     std::filesystem::path dataFolder;
+    std::string gameName;
+    float masterVolume = 100.0f;
 };
 
 } // namespace mx

@@ -59,6 +59,18 @@ struct TestHooks {
         return DisplayManager::getInstance().getPendingBackgroundCount();
     }
 
+    /// Hands the input manager a window event, as if the window had reported it: it is taken
+    /// in the next frame's input, after the window's own, and turned into the game's input
+    /// (and recorded) exactly as one from the window. Works headless too.
+    static void injectWindowEvent(const sf::Event& event) { InputManager::getInstance().injected.push_back(event); }
+
+    /// Tells the game how the joysticks stand now, as the input manager does in the first frame
+    /// of each new window with what SFML reports: an event for every difference from what the
+    /// game knows.
+    static void syncJoysticks(const std::array<JoystickState, Joystick::COUNT>& live) {
+        InputManager::getInstance().syncJoysticks(live);
+    }
+
     /// Lays the display out for the window's present size, as the input manager does when
     /// the window reports a new size.
     static void fitToWindow() { DisplayManager::getInstance().fitToWindow(); }
