@@ -26,12 +26,14 @@ int runProgram(const ProgramOptions& options) {
         // Read before any window opens, with the log up to say why a file is refused.
         if (log.startUp() != 0 || input.startReplay(options.replay) != 0) {
             log.shutDown();
+            log.showFatal("Cannot replay '" + options.replay.string() + "'");
             return 1;
         }
         seed = input.getReplaySeed();
     }
     if (setUpGame() == nullptr) {
         log.writeLog("Failed to start engine");
+        log.showFatal("Failed to start engine");
         return -1;
     }
     // Seeded once the engine is up: libraries it starts may draw numbers of their own (the
@@ -39,6 +41,7 @@ int runProgram(const ProgramOptions& options) {
     std::srand(seed);
     if (!options.record.empty() && input.startRecording(options.record, seed) != 0) {
         game.shutDown();
+        log.showFatal("Cannot record into '" + options.record.string() + "'");
         return 1;
     }
     if (options.frames) {
