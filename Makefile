@@ -8,7 +8,7 @@
 .PHONY: run test docs clean
 
 run:
-	scripts/sfml-env scripts/run
+	MOLTRIX_PURPOSE=play scripts/sfml-env scripts/run
 
 test:
 	scripts/sfml-env scripts/test

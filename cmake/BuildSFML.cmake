@@ -4,6 +4,10 @@
 # from and with (the pinned list, the way they are built, the compiler or cross toolchain),
 # so that a new build folder, or another checkout pointed at the same cache, builds them
 # only when one of those changes.
+if(CMAKE_VERSION VERSION_LESS 3.28)
+    message(FATAL_ERROR "MOLTRIX_BUILD_SFML: SFML 3.1 needs CMake 3.28 or newer, and this is CMake ${CMAKE_VERSION} "
+                        "(on Debian 12, install cmake from bookworm-backports)")
+endif()
 set(MOLTRIX_SFML_SOURCES "$ENV{MOLTRIX_SFML_SOURCES}" CACHE PATH
     "A folder that holds the pinned sources of SFML and its libraries (else they are downloaded)")
 set(MOLTRIX_SFML_CACHE ${PROJECT_BINARY_DIR}/sfml CACHE PATH
