@@ -36,7 +36,8 @@ REPLAY = os.path.join(REPO, "tests", "data", "full-round.txt")
 def in_bare(bare, folder, command, home):
     """The command as the player runs it on the bare system, in a folder of the player's."""
     return ["bwrap", "--ro-bind", bare, "/", "--proc", "/proc", "--dev", "/dev", "--tmpfs", "/tmp",
-            "--bind", "/tmp/.X11-unix", "/tmp/.X11-unix", "--bind", home, home, "--chdir", folder,
+            "--bind", "/tmp/.X11-unix", "/tmp/.X11-unix", "--bind", os.path.dirname(home), os.path.dirname(home),
+            "--chdir", folder,
             "--die-with-parent", "--clearenv", "--setenv", "PATH", "/usr/local/bin:/usr/bin:/bin",
             "--setenv", "HOME", home, "--setenv", "DISPLAY", os.environ["DISPLAY"], "--setenv", "LANG", "C.UTF-8",
             "setpriv", f"--reuid={PLAYER}", f"--regid={PLAYER}", "--clear-groups", "--", *command]
@@ -106,6 +107,7 @@ def main():
     size = os.path.getsize(archive)
     check(size < MAX_BYTES, f"the archive is under 10 MB ({size} bytes)")
     work = tempfile.mkdtemp(prefix="moltrix-player-")
+    os.chmod(work, 0o755)  # the folders above a player's home let them through
     try:
         # What the main build shows and computes, in a folder of its own with the data.
         main_folder = os.path.join(work, "main")
