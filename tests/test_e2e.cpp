@@ -361,11 +361,15 @@ TEST(E2e, TheWindowHasTheGamesIconAndASecondCopyBesideItLeavesItsLogWhole) {
     const std::filesystem::path moved = s.dir.getPath() / "state/moltrix/Moltrix.log";
     EXPECT_EQ(test::countLines(second.text(), "INFO: LogManager::startUp(): 'Moltrix.log' is in use by another copy of the "
                                               "program: logging to '" + moved.string() + "'"), 1) << second.text();
-    EXPECT_EQ(s.log(), before); // neither emptied nor written
+    // Not emptied, nor written by the second; the first writes on (overruns on a busy machine).
+    const auto keptWhole = [&](const std::string& log) {
+        return log.compare(0, before.size(), before) == 0 && log.find('\0') == std::string::npos &&
+               test::countLines(log, "in use by another copy") == 0;
+    };
+    EXPECT_TRUE(keptWhole(s.log())) << s.log();
     EXPECT_EQ(test::countLines(test::readFile(moved), "ERROR"), 0);
     s.quit();
-    EXPECT_EQ(s.log().find('\0'), std::string::npos);
-    EXPECT_EQ(s.log().compare(0, before.size(), before), 0) << s.log();
+    EXPECT_TRUE(keptWhole(s.log())) << s.log();
 }
 
 TEST(E2e, WithoutSpritesItRunsAndLogsEachMissingFile) {

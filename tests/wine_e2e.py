@@ -41,7 +41,10 @@ def second_copy(folder, exe):
     said = [line for line in output.splitlines() if "is in use by another copy of the program: logging to '" in line]
     check(status == 0 and said and said[0].rstrip("'").lower().endswith("\\appdata\\local\\moltrix\\moltrix.log"),
           "a second copy in the same folder logs in %LOCALAPPDATA%\\moltrix and says so", f"status {status}: {output}")
-    check(open(log, "rb").read() == before, "the second copy leaves the first copy's log as it was")
+    after = open(log, "rb").read()
+    # The first may write on (overruns on a busy machine), but keeps what it wrote.
+    check(after.startswith(before) and b"in use by another copy" not in after,
+          "the second copy neither empties the first copy's log nor writes in it")
 
 
 def play(folder, titles):
