@@ -33,6 +33,7 @@ void useGameData() {
     }
     // Its own copy: without it the game does not start, even where the engine's is installed.
     mx::DisplayManager::getInstance().setFontFile(FONT_FILE);
+    mx::DisplayManager::getInstance().setIconFile(ICON_FILE);
 }
 
 Menu* setUpGame() {

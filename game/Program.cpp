@@ -34,12 +34,14 @@ bool checkFiles(const ProgramOptions& options) {
     }
     if (!options.replay.empty() && input.startReplay(options.replay) != 0) {
         tell("cannot replay '" + options.replay.string() + "': the log says why");
+        log.showFatal("Cannot replay '" + options.replay.string() + "'");
         return false;
     }
     if (!options.record.empty()) {
         if (const auto why = input.whyNotRecordingTarget(options.record)) {
             log.writeLog("ERROR: Cannot record into '%s': it %s", options.record.string().c_str(), why->c_str());
             tell("cannot record into '" + options.record.string() + "': it " + *why);
+            log.showFatal("Cannot record into '" + options.record.string() + "'");
             return false;
         }
     }
@@ -86,11 +88,13 @@ int runProgram(const ProgramOptions& options) {
     game.getRandom().setSeed(seed);
     if (setUpGame() == nullptr) {
         log.writeLog("Failed to start engine");
+        log.showFatal("Failed to start engine");
         return EXIT_NO_ENGINE;
     }
     if (!options.record.empty() && input.startRecording(options.record, seed) != 0) {
         tell("cannot record into '" + options.record.string() + "': the log says why");
         game.shutDown();
+        log.showFatal("Cannot record into '" + options.record.string() + "'");
         return EXIT_FILE_FAILED;
     }
     if (options.frames) {

@@ -1,4 +1,8 @@
 // The engine core: the manager protocol, the log, the frame loop.
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <cstdlib>
 #include <functional>
 #include <limits>
@@ -16,6 +20,7 @@
 #include <mx/ViewObject.h>
 #include <mx/testing/TestHooks.h>
 
+#include "Platform.h"
 #include "TestSupport.h"
 
 using namespace mx;
@@ -64,18 +69,72 @@ TEST(Managers, StartOnceAndStopThoseStartedInReverseWhenOneFails) {
 TEST(Log, GoesToTheUsersStateFolderWhenTheWorkingFolderCannotTakeItAndSaysWhere) {
     test::ScratchDir dir;
     std::filesystem::create_directory("Coins.log");
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo("Bricks.log", 0644), 0); // opening it for writing would wait for a reader forever
+#endif
     test::setUserStateFolder(dir.getPath() / "state");
     LogManager& log = LogManager::getInstance();
-    log.setLogFile("Coins.log");
-    CaptureStdout();
-    ASSERT_EQ(log.startUp(), 0);
-    log.writeLog("a line");
-    log.shutDown();
+    for (const char* name : {"Coins", "Bricks"}) {
+#ifdef _WIN32
+        if (std::string(name) == "Bricks") continue;
+#endif
+        log.setLogFile(std::string(name) + ".log");
+        CaptureStdout();
+        ASSERT_EQ(log.startUp(), 0) << name;
+        log.writeLog("a line");
+        log.shutDown();
+        std::string folder = name;
+        folder[0] = static_cast<char>(std::tolower(folder[0]));
+        const std::filesystem::path moved = dir.getPath() / "state" / folder / (std::string(name) + ".log");
+        EXPECT_EQ(test::countLines(GetCapturedStdout(), std::string("INFO: LogManager::startUp(): Cannot write '") + name +
+                                                         ".log' in the working folder: logging to '" + moved.string() + "'"), 1);
+        EXPECT_EQ(test::countLines(test::readFile(moved), "a line"), 1);
+    }
     log.setLogFile(LogManager::LOG_FILE);
-    const std::filesystem::path moved = dir.getPath() / "state" / "coins" / "Coins.log";
-    EXPECT_EQ(test::countLines(GetCapturedStdout(), "INFO: LogManager::startUp(): Cannot write 'Coins.log' in the working "
-                                                     "folder: logging to '" + moved.string() + "'"), 1);
-    EXPECT_EQ(test::countLines(test::readFile(moved), "a line"), 1);
+}
+
+TEST(Log, ASecondCopyLeavesTheFirstCopysLogWholeAndLogsInTheStateFolderSayingSo) {
+    test::ScratchDir dir;
+    test::setUserStateFolder(dir.getPath() / "state");
+    const std::filesystem::path state = dir.getPath() / "state" / "moltrix";
+    const std::string firstCopysLines = "12:00:00 0 INFO: the first copy, which logs on\n";
+    std::ofstream("Moltrix.log") << firstCopysLines;
+    LogManager& log = LogManager::getInstance();
+    // Started, the log says where it is; returns that line's text.
+    const auto start = [&log]() {
+        CaptureStdout();
+        EXPECT_EQ(log.startUp(), 0);
+        const std::string said = GetCapturedStdout();
+        log.writeLog("the second copy's line");
+        return said;
+    };
+    std::string said;
+    {
+        const platform::FileLock firstCopy("Moltrix.log");
+        ASSERT_EQ(firstCopy.getState(), platform::FileLock::State::HELD);
+        said = start();
+        EXPECT_EQ(log.getLogPath(), state / "Moltrix.log");
+        log.shutDown();
+        EXPECT_EQ(test::readFile("Moltrix.log"), firstCopysLines); // neither emptied nor written
+        EXPECT_EQ(test::countLines(said, "INFO: LogManager::startUp(): 'Moltrix.log' is in use by another copy of the program: "
+                                         "logging to '" + (state / "Moltrix.log").string() + "'"), 1) << said;
+        EXPECT_EQ(test::countLines(test::readFile(state / "Moltrix.log"), "the second copy's line"), 1);
+
+        // A third copy, while the second logs in the state folder: beside it.
+        const platform::FileLock secondCopy(state / "Moltrix.log");
+        ASSERT_EQ(secondCopy.getState(), platform::FileLock::State::HELD);
+        said = start();
+        EXPECT_EQ(log.getLogPath(), state / "Moltrix-2.log");
+        log.shutDown();
+        EXPECT_EQ(test::countLines(test::readFile(state / "Moltrix.log"), "the second copy's line"), 1);
+        EXPECT_EQ(test::countLines(said, "logging to '" + (state / "Moltrix-2.log").string() + "'"), 1) << said;
+    }
+    // Alone again, the program logs in the working folder, emptied at the start as ever.
+    said = start();
+    EXPECT_EQ(log.getLogPath(), "Moltrix.log");
+    log.shutDown();
+    EXPECT_EQ(test::countLines(test::readFile("Moltrix.log"), "the first copy"), 0);
+    EXPECT_EQ(test::countLines(test::readFile("Moltrix.log"), "the second copy's line"), 1);
 }
 
 TEST(Log, LinesPrefixesAndLevels) {

@@ -416,6 +416,64 @@ TEST(E2e, WithoutTheFontOrADisplayItFailsToStart) {
     EXPECT_EQ(test::countLines(headless.text(), "Failed to start engine"), 1);
 }
 
+/// The icon the window gives the window manager (WM_HINTS' pixmap), pixel by pixel as 0xRRGGBB;
+/// empty while there is none.
+std::vector<unsigned long> windowIconPixels(sf::Vector2u& size) {
+    const std::string id = windowId();
+    XWMHints* hints = id.empty() ? nullptr : ::XGetWMHints(x11(), std::stoul(id));
+    std::vector<unsigned long> pixels;
+    if (hints != nullptr && (hints->flags & IconPixmapHint) != 0) {
+        ::Window root = 0;
+        int x = 0, y = 0;
+        unsigned border = 0, depth = 0;
+        ::XGetGeometry(x11(), hints->icon_pixmap, &root, &x, &y, &size.x, &size.y, &border, &depth);
+        if (XImage* image = ::XGetImage(x11(), hints->icon_pixmap, 0, 0, size.x, size.y, AllPlanes, ZPixmap)) {
+            for (unsigned i = 0; i < size.x * size.y; ++i) pixels.push_back(XGetPixel(image, static_cast<int>(i % size.x), static_cast<int>(i / size.x)));
+            XDestroyImage(image);
+        }
+    }
+    if (hints != nullptr) ::XFree(hints);
+    return pixels;
+}
+
+TEST(E2e, TheWindowHasTheGamesIconAndASecondCopyBesideItLeavesItsLogWhole) {
+    Session s{"mx-font.ttf", "sprites", "sounds", "icons"};
+    ASSERT_TRUE(waitFor(s.program, 20s, showsTitle)) << s.program.text();
+
+    const sf::Image icon(test::sourceDir() / "icons/moltrix-64.png");
+    sf::Vector2u size;
+    const std::vector<unsigned long> shown = windowIconPixels(size);
+    ASSERT_EQ(size, icon.getSize());
+    int opaque = 0, same = 0;
+    for (unsigned i = 0; i < size.x * size.y && i < shown.size(); ++i) {
+        const sf::Color want = icon.getPixel({i % size.x, i / size.x});
+        if (want.a != 255) continue; // the window manager blends the edges its own way
+        ++opaque;
+        same += shown[i] == ((unsigned long)want.r << 16 | (unsigned long)want.g << 8 | want.b);
+    }
+    EXPECT_GT(opaque, 2000);
+    EXPECT_EQ(same, opaque);
+
+    // A second copy in the same folder, while the first is on its title.
+    const std::string before = s.log();
+    ASSERT_NE(before, "");
+    ::setenv("XDG_STATE_HOME", (s.dir.getPath() / "state").c_str(), 1);
+    Program second(s.dir.getPath(), MOLTRIX_GAME_BINARY, s.dir.getPath() / "second.txt", false, {"--headless", "--frames", "30"});
+    EXPECT_EQ(second.exit(30s), 0) << second.text();
+    const std::filesystem::path moved = s.dir.getPath() / "state/moltrix/Moltrix.log";
+    EXPECT_EQ(test::countLines(second.text(), "INFO: LogManager::startUp(): 'Moltrix.log' is in use by another copy of the "
+                                              "program: logging to '" + moved.string() + "'"), 1) << second.text();
+    // Not emptied, nor written by the second; the first writes on (overruns on a busy machine).
+    const auto keptWhole = [&](const std::string& log) {
+        return log.compare(0, before.size(), before) == 0 && log.find('\0') == std::string::npos &&
+               test::countLines(log, "in use by another copy") == 0;
+    };
+    EXPECT_TRUE(keptWhole(s.log())) << s.log();
+    EXPECT_EQ(test::countLines(test::readFile(moved), "ERROR"), 0);
+    s.quit();
+    EXPECT_TRUE(keptWhole(s.log())) << s.log();
+}
+
 TEST(E2e, WithoutSpritesItRunsAndLogsEachMissingFile) {
     Session s{"mx-font.ttf", "sounds"};
     // No logo: the window shows nothing but its background.

@@ -1,14 +1,14 @@
 #!/usr/bin/env python3
 """End to end on Windows, under Wine on a virtual display: the release zip unpacked in a
 folder of its own and played as a player would, its title compared cell by cell with the
-Linux game's; recordings made on either system replayed on the other to the same
+Linux game's, its window's icon, a second copy beside it and the message box of a start
+that fails; recordings made on either system replayed on the other to the same
 checkpoints and the same world, the shipped round among them; the same game from a
-read-only folder; the examples coins and rocks built in the tree and against the installed
-package. Run by scripts/test-windows, on a display (scripts/with-xvfb):
+read-only folder; the examples coins and rocks built in the tree and against the
+installed package. Run by scripts/test-windows, on a display (scripts/with-xvfb):
 
     wine_e2e.py RELEASE.zip LINUX_MOLTRIX EXAMPLE.exe...   (coins.exe, rocks.exe)
 """
-import array
 import os
 import re
 import shutil
@@ -18,127 +18,41 @@ import tempfile
 import time
 import zipfile
 
-from Xlib import X, display
+from x11_play import (REPO, check, errors_in, find_window, finish, is_title, linux_titles, mouse_to,
+                      play_a_round_start, png_argb, start, summary, wait_for, wait_for_title, window_icon,
+                      xdotool, GREEN)
 
-REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 WINE = os.path.join(REPO, "scripts", "wine")
 ROUND = os.path.join(REPO, "tests", "data", "full-round.txt")
 ROUND_HASH = "663f6abb7cb0cde9"
-COLS, ROWS = 80, 24
-BACKGROUND = (0, 25, 0)
-GREEN, HERO, MAGENTA = (0, 255, 0), (57, 250, 128), (255, 0, 255)
-FLOCKS = [(255, 0, 255), (255, 255, 0), (255, 127, 0), (0, 255, 255)]
-
-failures = []
-passes = 0
 
 
-def check(ok, what, detail=""):
-    global passes
-    if ok:
-        passes += 1
-        print(f"ok: {what}", flush=True)
-    else:
-        failures.append(what)
-        print(f"FAIL: {what} {detail}", flush=True)
-    return ok
+def icon_is(icon_file, title):
+    """Whether the window shows the icon file, pixel for pixel where it is opaque (the desktop
+    may blend its edges)."""
+    want = png_argb(icon_file)
+    size = int(len(want) ** 0.5)
+    for width, height, pixels in window_icon(title):
+        if (width, height) == (size, size) and all(p == w for p, w in zip(pixels, want) if w >> 24 == 255):
+            return True
+    return False
 
 
-class Shot:
-    """A picture of a window, as the X server has it: one 0xRRGGBB number a pixel."""
-
-    def __init__(self, data, width, height):
-        pixels = bytearray(data)
-        pixels[3::4] = bytes(len(pixels) // 4)  # the padding byte
-        self.pixels, self.width, self.height = array.array("I", bytes(pixels)), width, height
-
-    def cell(self, col, row):
-        """The pixels of one cell of the 80 x 24 grid at 1024 x 768."""
-        x0, x1 = int(12.8 * col + 0.5), int(12.8 * (col + 1) + 0.5)
-        return [self.pixels[y * self.width + x0:y * self.width + x1] for y in range(32 * row, 32 * row + 32)]
-
-    def count(self, colour, c0=0, r0=0, c1=COLS, r1=ROWS):
-        """Pixels of a colour in the cells [c0, c1) x [r0, r1)."""
-        value = (colour[0] << 16) | (colour[1] << 8) | colour[2]
-        x0, x1 = int(12.8 * c0 + 0.5), int(12.8 * c1 + 0.5)
-        return sum(self.pixels[y * self.width + x0:y * self.width + x1].count(value) for y in range(32 * r0, 32 * r1))
-
-
-def differing_cells(a, b):
-    return [(c, r) for r in range(ROWS) for c in range(COLS) if a.cell(c, r) != b.cell(c, r)]
-
-
-x = display.Display()
-
-
-def find_window(title, window=None):
-    window = window or x.screen().root
-    try:
-        if window.get_wm_name() == title and window.get_attributes().map_state == X.IsViewable:
-            return window
-        children = window.query_tree().children
-    except Exception:  # gone while we looked
-        return None
-    for child in children:
-        found = find_window(title, child)
-        if found is not None:
-            return found
-    return None
-
-
-def screenshot(title="Moltrix"):
-    window = find_window(title)
-    if window is None:
-        return None
-    try:
-        geometry = window.get_geometry()
-        image = window.get_image(0, 0, geometry.width, geometry.height, X.ZPixmap, 0xFFFFFFFF)
-    except Exception:
-        return None
-    return Shot(image.data, geometry.width, geometry.height)
-
-
-def wait_for(program, seconds, test, title="Moltrix"):
-    end = time.monotonic() + seconds
-    while program.poll() is None and time.monotonic() < end:
-        shot = screenshot(title)
-        if shot is not None and shot.width == 1024 and shot.height == 768 and test(shot):
-            return shot
-        time.sleep(0.05)
-    return None
-
-
-def xdotool(*args):
-    subprocess.run(["xdotool", *args], check=True)
-
-
-def mouse_to(title, px, py):
-    window = find_window(title)
-    xdotool("mousemove", "--window", str(window.id), str(px), str(py))
-
-
-def start(command, folder, locked=False):
-    out = tempfile.TemporaryFile("w+")
-    if locked and os.geteuid() == 0:  # root writes anywhere: without these capabilities it cannot
-        command = ["setpriv", "--bounding-set=-dac_override,-dac_read_search", *command]
-    program = subprocess.Popen(command, cwd=folder, stdout=out, stderr=subprocess.STDOUT)
-    program.output = out
-    return program
-
-
-def finish(program, seconds=10):
-    """The exit status, and what the program printed."""
-    try:
-        status = program.wait(seconds)
-    except subprocess.TimeoutExpired:
-        program.kill()
-        status = None
-    program.output.seek(0)
-    return status, program.output.read()
-
-
-def errors_in(log):
-    return [line for line in log.splitlines() if "ERROR" in line]
+def second_copy(folder, exe):
+    """A second copy started beside the first, which is on its title: it leaves the first's
+    log whole and logs in %LOCALAPPDATA%\\moltrix, saying so."""
+    log = os.path.join(folder, "Moltrix.log")
+    before = open(log, "rb").read()
+    program = start([WINE, exe, "--headless", "--frames", "30"], folder)
+    status, output = finish(program, 120)
+    print(f"the second copy ran {time.monotonic() - program.started:.1f} s")
+    said = [line for line in output.splitlines() if "is in use by another copy of the program: logging to '" in line]
+    check(status == 0 and said and said[0].rstrip("'").lower().endswith("\\appdata\\local\\moltrix\\moltrix.log"),
+          "a second copy in the same folder logs in %LOCALAPPDATA%\\moltrix and says so", f"status {status}: {output}")
+    after = open(log, "rb").read()
+    # The first may write on (overruns on a busy machine), but keeps what it wrote.
+    check(after.startswith(before) and b"in use by another copy" not in after,
+          "the second copy neither empties the first copy's log nor writes in it")
 
 
 def world_hash(output):
@@ -155,70 +69,33 @@ def replay(command, folder, recording, seconds=180):
     return status, world_hash(output)
 
 
-def play_a_round_start(title, mouse_to_window):
+def call_the_flock(title="Moltrix"):
     """SPACE, the hero turned and calling for a while, let go: the flock has something to answer."""
-    mouse_to_window(title, 512, 384)
+    mouse_to(title, 512, 384)
     xdotool("key", "space")
     time.sleep(1.5)
-    mouse_to_window(title, 300, 200)
+    mouse_to(title, 300, 200)
     xdotool("mousedown", "1")
     time.sleep(1)
     xdotool("mouseup", "1")
-    mouse_to_window(title, 700, 500)
+    mouse_to(title, 700, 500)
     time.sleep(1.5)
-
-
-def linux_titles(game, folder):
-    """The Linux game's title screen, each frame of its animated logo. The folder keeps the
-    game's data for later runs."""
-    for data in ("mx-font.ttf", "sprites", "sounds"):
-        source = os.path.join(REPO, data)
-        (shutil.copytree if os.path.isdir(source) else shutil.copy)(source, os.path.join(folder, data))
-    program = start([game], folder)
-    frames = []
-    first = wait_for(program, 20, lambda s: s.count(GREEN, 6, 4, 74, 16) > 8000)
-    end = time.monotonic() + 2  # the logo's four frames last 0.53 s
-    while first and time.monotonic() < end:
-        shot = screenshot()
-        if shot and shot.width == 1024 and all(shot.pixels != f.pixels for f in frames) and shot.count(GREEN, 6, 4, 74, 16) > 8000:
-            frames.append(shot)
-        time.sleep(0.02)
-    xdotool("key", "q")
-    status, output = finish(program)
-    if not check(frames and status == 0, "the Linux game shows its title and quits", output):
-        sys.exit(1)
-    return frames
-
-
-def is_title(shot, titles):
-    return any(not differing_cells(shot, t) for t in titles)
 
 
 def play(folder, titles):
     """The release played as a player would, recording the session into windows-session.txt;
     the world hash it printed, or None."""
     exe = os.path.join(folder, "moltrix.exe")
-    started = time.monotonic()
     program = start([WINE, exe, "--record", "windows-session.txt"], folder)
-    title = wait_for(program, 60, lambda s: is_title(s, titles))
-    if not title:
-        last = screenshot()
-        nearest = min((differing_cells(last, t) for t in titles), key=len) if last and last.width == 1024 else None
-        detail = f"cells that differ: {nearest[:20]}" if nearest is not None else "no window"
-        check(False, "the title under Wine is the Linux title, cell for cell", detail)
+    title, detail = wait_for_title(program, titles)
+    check(title is not None, "the title under Wine is the Linux title, cell for cell", detail)
+    if title is None:
         finish(program, 1)
-        return
-    check(True, f"the title under Wine is the Linux title, cell for cell ({time.monotonic() - started:.1f} s from start)")
-    mouse_to("Moltrix", 512, 384)  # on the hero's cell: no course yet
-    xdotool("key", "space")
-    game = wait_for(program, 10, lambda s: s.count(HERO, 40, 12, 41, 13) >= 10 and s.count(GREEN) == 0 and
-                    all(s.count(c) > 100 for c in FLOCKS))
-    check(game is not None, "SPACE starts a round: the hero at the centre, the four flocks")
-    # Up and left: the view follows the hero to the world's corner, where the magenta nest is.
-    mouse_to("Moltrix", 256, 64)
-    corner = wait_for(program, 30, lambda s: s.count(HERO, 40, 12, 41, 13) >= 10 and
-                      s.count(MAGENTA, 40, 15, 50, 19) > 200)
-    check(corner is not None, "a mouse move turns the hero: it flies up and left to the magenta nest")
+        return None
+    check(icon_is(os.path.join(folder, "icons", "moltrix-64.png"), "Moltrix"), "the window has the game's icon",
+          [(w, h) for w, h, _ in window_icon("Moltrix")])
+    second_copy(folder, exe)
+    play_a_round_start(program)
     mouse_to("Moltrix", 300, 200)
     xdotool("mousedown", "1")  # a call: the flock scatters, some follow
     time.sleep(1)
@@ -227,7 +104,10 @@ def play(folder, titles):
     status, output = finish(program)
     check(status == 0, "Q ends the game with exit code 0", f"status {status}: {output}")
     log = os.path.join(folder, "Moltrix.log")
-    check(os.path.isfile(log) and not errors_in(open(log).read()), "the log is beside the program, without errors")
+    content = open(log, "rb").read() if os.path.isfile(log) else b""
+    text = content.decode(errors="replace")
+    check(b"\0" not in content and "Logging to '" in text.split("\n", 1)[0] and not errors_in(text),
+          "the log is beside the program, whole (its first line kept, no NUL bytes), without errors", text[:500])
     played = world_hash(output)
     check(played is not None and os.path.isfile(os.path.join(folder, "windows-session.txt")) and
           not os.path.exists(os.path.join(folder, "windows-session.txt.partial")),
@@ -256,7 +136,7 @@ def recordings_across(windows_folder, linux_game, linux_folder, windows_played, 
     # The session ends (the user logs off): the recording ends whole, and replays on Linux.
     program = start([*windows, "--record", "ended.txt"], windows_folder)
     shown = wait_for(program, 60, lambda s: is_title(s, titles))
-    play_a_round_start("Moltrix", mouse_to)
+    call_the_flock()
     subprocess.run([WINE, "wineboot", "--end-session"], check=True)
     status, output = finish(program, 30)
     played = world_hash(output)
@@ -270,7 +150,7 @@ def recordings_across(windows_folder, linux_game, linux_folder, windows_played, 
 
     program = start([linux_game, "--record", "linux-session.txt"], linux_folder)
     shown = wait_for(program, 20, lambda s: s.count(GREEN, 6, 4, 74, 16) > 8000)
-    play_a_round_start("Moltrix", mouse_to)
+    call_the_flock()
     xdotool("key", "q")
     status, output = finish(program)
     played = world_hash(output)
@@ -283,6 +163,42 @@ def recordings_across(windows_folder, linux_game, linux_folder, windows_played, 
           f"status {status}, {hash_}, played {played}")
 
 
+def fatal_box(folder):
+    """Without its font the game cannot start: a message box says why and where the log is,
+    and after OK the program ends with -1. Headless, no box: the program just ends."""
+    font = os.path.join(folder, "mx-font.ttf")
+    aside = font + ".aside"
+    os.rename(font, aside)
+    try:
+        # Wine's trace of the box it makes gives its text.
+        program = start([WINE, os.path.join(folder, "moltrix.exe")], folder, env=dict(os.environ, WINEDEBUG="+msgbox"))
+        box = None
+        end = time.monotonic() + 60
+        while box is None and program.poll() is None and time.monotonic() < end:
+            # The box has the game window's title, and is no game window.
+            box = find_window("Moltrix", test=lambda w: w.get_geometry().width < 800)
+            time.sleep(0.1)
+        check(box is not None, "without its font the game shows a message box")
+        if box is not None:
+            time.sleep(0.5)
+            xdotool("windowfocus", "--sync", str(box.id))
+            xdotool("key", "Return")
+        status, output = finish(program, 30)
+        shown = [line for line in output.splitlines() if "MSGBOX_OnInit" in line]
+        text = shown[0].split('L"', 1)[1].rsplit('"', 1)[0].replace("\\\\", "\\") if shown else ""
+        check("Failed to start engine" in text and "Failed to find font file: mx-font.ttf" in text and
+              "The log says more: " in text and text.lower().endswith("\\moltrix.log"),
+              "the box gives the reason and where the log is", repr(text))
+        check(status == 255, "after OK the program ends with -1", f"status {status}: {output[-2000:]}")
+        program = start([WINE, os.path.join(folder, "moltrix.exe"), "--headless", "--replay", "missing.txt"], folder,
+                        env=dict(os.environ, WINEDEBUG="+msgbox"))
+        status, output = finish(program, 60)
+        check(status == 1 and "MSGBOX_OnInit" not in output and find_window("Moltrix") is None,
+              "a headless run that fails shows no box and ends with 1", f"status {status}: {output[-2000:]}")
+    finally:
+        os.rename(aside, font)
+
+
 def play_locked(folder, titles):
     for name in os.listdir(folder):
         if name.endswith(".log"):
@@ -292,7 +208,7 @@ def play_locked(folder, titles):
     subprocess.run([WINE, "wineserver", "-w"], check=True)
     try:
         program = start([WINE, os.path.join(folder, "moltrix.exe")], folder, locked=True)
-        shown = wait_for(program, 60, lambda s: is_title(s, titles))
+        shown, _ = wait_for_title(program, titles)
         xdotool("key", "q")
         status, output = finish(program)
         subprocess.run([WINE, "wineserver", "-w"], check=True)
@@ -335,18 +251,18 @@ def main():
     # A player's folder, outside the repository: the zip unpacked there.
     with tempfile.TemporaryDirectory(prefix="moltrix-linux-") as linux_folder, \
             tempfile.TemporaryDirectory(prefix="moltrix-player-") as player:
-        titles = linux_titles(linux_game, linux_folder)
+        titles, _ = linux_titles(linux_game, linux_folder)
         zipfile.ZipFile(release).extractall(player)
         folder = os.path.join(player, os.path.basename(release)[:-len(".zip")])
         os.chmod(os.path.join(folder, "moltrix.exe"), 0o755)
         played = play(folder, titles)
         recordings_across(folder, linux_game, linux_folder, played, titles)
+        fatal_box(folder)
         play_locked(folder, titles)
     for exe in examples:
         play_example(exe)
     subprocess.run([WINE, "wineserver", "-w"])  # Wine's own processes end while the display is there
-    print(f"wine end to end: {passes} passed, {len(failures)} failed")
-    sys.exit(1 if failures else 0)
+    sys.exit(summary("wine end to end"))
 
 
 if __name__ == "__main__":

@@ -1,8 +1,11 @@
 #include <mx/DisplayManager.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstring>
 #include <ctime>
+#include <fstream>
 #include <locale>
 
 #include <SFML/Graphics/RenderTexture.hpp>
@@ -16,6 +19,7 @@
 #include <mx/WorldManager.h>
 
 #include "CharBatch.h"
+#include "DataFile.h"
 #include "FileWrite.h"
 #include "Immortal.h"
 #include "Platform.h"
@@ -35,6 +39,31 @@ namespace {
 
 const char* const DRAW_BEFORE_START =
     "ERROR: DisplayManager::drawCh(): Cannot draw before display manager has been started";
+
+/// Why a file cannot be a window's icon; nothing when it is a PNG image of a size a window
+/// takes. Read from its header, before any decoder sees a file that could be huge inside.
+std::optional<std::string> whyNoIcon(const std::filesystem::path& file, unsigned largest) {
+    if (auto why = whyNotDataFile(file)) {
+        return why;
+    }
+    std::array<unsigned char, 24> head{};
+    std::ifstream in(file, std::ios::binary);
+    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    if (in.gcount() != static_cast<std::streamsize>(head.size()) || std::memcmp(head.data(), "\x89PNG\r\n\x1a\n", 8) != 0 ||
+        std::memcmp(head.data() + 12, "IHDR", 4) != 0) {
+        return "it is no PNG image";
+    }
+    const auto bigEndian = [&](std::size_t at) {
+        return (std::uint32_t{head[at]} << 24) | (std::uint32_t{head[at + 1]} << 16) | (std::uint32_t{head[at + 2]} << 8) |
+               std::uint32_t{head[at + 3]};
+    };
+    const std::uint32_t width = bigEndian(16), height = bigEndian(20);
+    if (width == 0 || height == 0 || width > largest || height > largest) {
+        return "it is " + std::to_string(width) + " x " + std::to_string(height) + " pixels, not 1 to " +
+               std::to_string(largest) + " a side";
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -114,6 +143,7 @@ int DisplayManager::startUpImpl() {
     // Cells start at fractions of a pixel (12.8 per column): unfiltered glyphs stay crisp there.
     font->setSmooth(false);
 
+    loadIcon();
     configureWindow();
     layOut();
     clearWindow();
@@ -146,7 +176,27 @@ int DisplayManager::cellPixelsFor(sf::Vector2u size) const {
     return std::max(MIN_CELL_HEIGHT, std::min(byHeight, byWidth));
 }
 
+void DisplayManager::loadIcon() {
+    icon.reset();
+    if (iconFile.empty()) {
+        return;
+    }
+    const std::filesystem::path path = ResourceManager::getInstance().resolve(iconFile);
+    std::optional<std::string> why = whyNoIcon(path, MAX_ICON_SIZE);
+    if (!why && !icon.emplace().loadFromFile(path)) {
+        why = "it cannot be decoded";
+    }
+    if (why) {
+        icon.reset();
+        LogManager::getInstance().writeLog("WARNING: DisplayManager::startUpImpl(): Cannot use '%s' as the window's icon: %s",
+                                           path.string().c_str(), why->c_str());
+    }
+}
+
 void DisplayManager::configureWindow() {
+    if (icon) {
+        window->setIcon(*icon); // each new window, fullscreen or not, needs it anew
+    }
     window->setVerticalSyncEnabled(true);
     window->setMouseCursorVisible(false);
     window->setKeyRepeatEnabled(false);
@@ -283,6 +333,7 @@ void DisplayManager::releaseAll() {
     shownCell = {cellWidth, cellHeight};
     characterSize = FONT_SIZE;
     fullscreen = false;
+    icon.reset();
     font.reset();
     fontStream.reset();
     if (window) {

@@ -11,6 +11,7 @@
 #include <timeapi.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
@@ -469,6 +470,45 @@ bool replaceFile(const std::filesystem::path& from, const std::filesystem::path&
     return true;
 }
 
+void showErrorMessage(const std::string& title, const std::string& text) {
+    // The engine's texts are in the ANSI code page, as std::filesystem gives paths here.
+    const auto wide = [](const std::string& narrow) {
+        std::wstring result(narrow.size() + 1, L'\0');
+        const int length = MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()),
+                                               result.data(), static_cast<int>(result.size()));
+        result.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+        return result;
+    };
+    MessageBoxW(nullptr, wide(text).c_str(), wide(title).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+FileLock::FileLock(const std::filesystem::path& file) {
+    HANDLE opened = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    // Windows' locks are mandatory on their range, for the other handles of this process
+    // too: one byte far past any log's end keeps the log's own writes free.
+    OVERLAPPED at{};
+    at.Offset = 0;
+    at.OffsetHigh = 0x40000000;
+    if (LockFileEx(opened, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        state = State::HELD;
+        handle = reinterpret_cast<std::intptr_t>(opened);
+        return;
+    }
+    state = GetLastError() == ERROR_LOCK_VIOLATION ? State::BUSY : State::UNAVAILABLE;
+    CloseHandle(opened);
+}
+
+FileLock::~FileLock() {
+    if (handle != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(handle)); // lets the lock go
+    }
+}
+
 #else
 
 namespace {
@@ -599,6 +639,28 @@ bool replaceFile(const std::filesystem::path& from, const std::filesystem::path&
         ::close(fd);
     }
     return true;
+}
+
+void showErrorMessage(const std::string&, const std::string&) {}
+
+FileLock::FileLock(const std::filesystem::path& file) {
+    const int descriptor = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (descriptor == -1) {
+        return;
+    }
+    if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+        state = State::HELD;
+        handle = descriptor;
+        return;
+    }
+    state = errno == EWOULDBLOCK ? State::BUSY : State::UNAVAILABLE;
+    ::close(descriptor);
+}
+
+FileLock::~FileLock() {
+    if (handle != -1) {
+        ::close(static_cast<int>(handle)); // lets the lock go
+    }
 }
 
 #endif

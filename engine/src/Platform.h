@@ -44,6 +44,37 @@ void sleepUntil(std::chrono::steady_clock::time_point wake);
 /// display to open one on. Asked first, since the windowing library aborts without one.
 [[nodiscard]] std::string displayProblem();
 
+/// Shows a message that ends the program where a player sees it: on Windows, whose GUI
+/// programs have no console, a message box with an error sign, which waits for OK. Nothing
+/// elsewhere, where the terminal that started the program shows the log.
+void showErrorMessage(const std::string& title, const std::string& text);
+
+/// An exclusive lock on a file, held from construction until destruction, by which
+/// another process (another copy of the same program) tells that the file is in use. It
+/// is advisory: it keeps out only those that ask for it. Construction tries once and never
+/// waits; the file is made when missing, and never emptied.
+class FileLock {
+public:
+    /// What trying to lock the file gave.
+    enum class State {
+        HELD,        ///< this lock holds the file
+        BUSY,        ///< another process holds it
+        UNAVAILABLE, ///< the file cannot be opened, or its file system has no locks
+    };
+
+    explicit FileLock(const std::filesystem::path& file);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    /// What trying to lock the file gave.
+    [[nodiscard]] State getState() const { return state; }
+
+private:
+    State state = State::UNAVAILABLE;
+    std::intptr_t handle = -1; ///< the descriptor (a HANDLE on Windows) the lock is held through
+};
+
 /// Width and height in pixels.
 struct PixelSize {
     unsigned width = 0;

@@ -123,6 +123,16 @@ public:
     /// The font file the game set, or FONT_FILE.
     [[nodiscard]] const std::filesystem::path& getFontFile() const { return fontFile; }
 
+    /// The window's icon: a PNG image of at most MAX_ICON_SIZE pixels a side, read at
+    /// start-up; a relative name is looked for in the data folder
+    /// (ResourceManager::setDataFolder). Set it before start-up. Without one the window
+    /// has the system's own; one that cannot be read is logged as a warning and left out.
+    void setIconFile(std::filesystem::path file) { iconFile = std::move(file); }
+    /// The icon file the game set; empty for none.
+    [[nodiscard]] const std::filesystem::path& getIconFile() const { return iconFile; }
+    /// The largest icon taken, in pixels a side.
+    static constexpr unsigned MAX_ICON_SIZE = 1024;
+
     /// The grid's width in cells (80).
     [[nodiscard]] int getHorizontal() const { return horizontalCells; }
     /// The grid's height in cells (24).
@@ -209,6 +219,8 @@ private:
     void layOut();
     /// The font anew, so that glyphs of sizes no longer shown are let go.
     void reloadFont();
+    /// Reads the icon file the game set, if any; logs why one cannot be used.
+    void loadIcon();
     /// Where start-up reads the font from.
     [[nodiscard]] std::filesystem::path fontPath() const;
     /// The glyph sf::Text would show for ch, or null for a character without ink.
@@ -242,6 +254,8 @@ private:
     std::string windowTitle = WINDOW_TITLE;
     std::filesystem::path fontFile = FONT_FILE;
     bool ownFont = false; ///< the game set a font file of its own
+    std::filesystem::path iconFile;
+    std::optional<sf::Image> icon; ///< the window's icon, given to each new window
     std::unique_ptr<sf::RenderWindow> window;
     std::unique_ptr<sf::Font> font;
     std::unique_ptr<sf::FileInputStream> fontStream; // the font reads glyphs from it on demand
