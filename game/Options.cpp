@@ -29,7 +29,7 @@ std::optional<std::string> whyNoFileName(const std::string& option, const std::s
 } // namespace
 
 const char* usage() {
-    return "usage: moltrix [--headless [--real-time]] [--record FILE] [--replay FILE] [--frames N]\n"
+    return "usage: moltrix [--headless [--real-time]] [--record FILE] [--replay FILE] [--frames N] [--verbose]\n"
            "  --headless     run without a window; needs no display. Frames follow one another at once\n"
            "  --real-time    with --headless: keep the 33 ms frame period all the same\n"
            "  --record FILE  record the session's input into FILE: written as the session goes into\n"
@@ -38,9 +38,10 @@ const char* usage() {
            "  --replay FILE  replay a recorded session instead of reading the window's keys and mouse,\n"
            "                 checking the world against the recording's checkpoints\n"
            "  --frames N     stop after N frames\n"
+           "  --verbose      log the notices too: where the log is, which font, the data folder\n"
            "After a replay, a recording or N frames the program prints \"world hash: \" and 16 hex digits.\n"
-           "Exit codes: 0 the run ended as asked; 1 a file was refused, or the recording could not be\n"
-           "written; 2 the command line makes no sense; 3 the replay differs from its recording\n"
+           "Exit codes: 0 the run ended as asked; 1 a file was refused, or the recording or the log could\n"
+           "not be written; 2 the command line makes no sense; 3 the replay differs from its recording\n"
            "(the log names the frame); 4 the replay's file was cut short, and played to its last\n"
            "checkpoint; 255 the engine cannot start.\n";
 }
@@ -75,6 +76,8 @@ std::optional<ProgramOptions> parseOptions(const std::vector<std::string>& argum
                 error = "--frames needs a whole number from 1 to 4294967295, not '" + arguments[i] + "'";
                 return std::nullopt;
             }
+        } else if (option == "--verbose") {
+            options.verbose = true;
         } else if (option == "--help" || option == "-h") {
             options.help = true;
         } else {

@@ -13,6 +13,7 @@ struct ProgramOptions {
     std::filesystem::path record;       ///< --record FILE: the input is recorded there
     std::filesystem::path replay;       ///< --replay FILE: the input comes from there
     std::optional<std::uint32_t> frames; ///< --frames N: the run stops after N frames
+    bool verbose = false;               ///< --verbose: the start-up and exit notices are logged too
     bool help = false;                  ///< --help
 };
 

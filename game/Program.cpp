@@ -79,6 +79,9 @@ int runProgram(const ProgramOptions& options) {
     }
     mx::InputManager& input = mx::InputManager::getInstance();
     mx::LogManager& log = mx::LogManager::getInstance();
+    if (options.verbose) {
+        log.setVerbosity(1);
+    }
     if (!checkFiles(options)) {
         log.shutDown();
         return EXIT_FILE_FAILED;
@@ -106,7 +109,11 @@ int runProgram(const ProgramOptions& options) {
         std::printf("world hash: %s\n", mx::Hash::toText(game.getWorldHash()).c_str());
         std::fflush(stdout);
     }
-    const int code = judgeRun();
+    int code = judgeRun();
     game.shutDown();
+    if (log.getLostLineCount() > 0 && code == EXIT_OK) {
+        tell(std::to_string(log.getLostLineCount()) + " lines could not be written to the log");
+        code = EXIT_FILE_FAILED;
+    }
     return code;
 }

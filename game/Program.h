@@ -6,7 +6,7 @@
 enum ExitCode : int {
     EXIT_OK = 0,               ///< the run ended as asked: Q, the close button, Ctrl-C, the replay's or --frames' end
     EXIT_FILE_FAILED = 1,      ///< a file was refused (the replay cannot be read; the recording cannot be written there)
-                               ///< or writing the recording failed during the session
+                               ///< or writing the recording, or lines of the log, failed during the session
     EXIT_USAGE = 2,            ///< the command line makes no sense
     EXIT_REPLAY_DIFFERS = 3,   ///< the replay left its recording: a checkpoint's world hash differs
     EXIT_REPLAY_CUT_SHORT = 4, ///< the replay's file was cut short: it played to its last checkpoint

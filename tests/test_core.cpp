@@ -156,10 +156,17 @@ TEST(Log, LinesPrefixesAndLevels) {
     EXPECT_EQ(log.writeLog(2, "Frame profile: %d", 5), 0); // above the verbosity: nothing
     EXPECT_EQ(log.writeLog("plain %s %i", "text", 42), 14);
     out = GetCapturedStdout();
-    EXPECT_EQ(out, "INFO: LogManager::startUp(): Logging to '" + (dir.getPath() / "Moltrix.log").string() + "'\n"
-                   "plain text 42\n");
+    EXPECT_EQ(out, "plain text 42\n"); // the start-up notices are levelled out
     EXPECT_EQ(test::readFile("Moltrix.log"), out); // emptied at start, and on disk at once
     log.shutDown();
+    // Raised to 1, the start-up notices say that the log started and where it is.
+    log.setVerbosity(1);
+    CaptureStdout();
+    ASSERT_EQ(log.startUp(), 0);
+    log.shutDown();
+    log.setVerbosity(0);
+    EXPECT_EQ(GetCapturedStdout(), "INFO: LogManager::startUp(): Successfully started log manager\n"
+                                   "INFO: LogManager::startUp(): Logging to '" + (dir.getPath() / "Moltrix.log").string() + "'\n");
     log.setShowTime(true);
     log.setShowStepCount(true);
 }
@@ -491,9 +498,7 @@ TEST_F(FrameLoop, AnOverrunIsReportedAndGameOverLetsTheFrameFinish) {
         }
     };
     CaptureStdout();
-    const auto before = std::chrono::steady_clock::now();
     GameManager::getInstance().run();
-    const auto elapsed = std::chrono::steady_clock::now() - before;
     const std::string out = GetCapturedStdout();
     EXPECT_EQ(GameManager::getInstance().getStepCount(), 2u);
     EXPECT_EQ(test::countLines(out, " 0 WARNING: GameManager::run(): Game loop took longer than frame time: 33"), 1);
@@ -502,7 +507,6 @@ TEST_F(FrameLoop, AnOverrunIsReportedAndGameOverLetsTheFrameFinish) {
                                 "step stopper 1", "step doomed 1", "destroy doomed", "draw stopper"}));
     EXPECT_EQ(stopper->getPosition(), Vector(2, 4));
     EXPECT_EQ(test::countLines(out, "Cannot swap buffers before display manager has been started"), 2);
-    EXPECT_GE(elapsed, std::chrono::milliseconds(40 + 31));
     const FrameProfile& p = GameManager::getInstance().getProfile();
     EXPECT_GT(p.sleep, 0);
     EXPECT_EQ(p.total, p.input + p.step + p.update + p.deletion + p.draw + p.swap + p.sleep);

@@ -322,7 +322,18 @@ TEST(DisplayFailures, RefusesToDrawBeforeStartUpAndReportsFontProblems) {
     EXPECT_EQ(display.startUp(), -1); // no font file
     std::ofstream("mx-font.ttf") << "this is not a font\n";
     EXPECT_EQ(display.startUp(), -1);
+    // A folder or a FIFO in the font's place is named for what it is, and never opened: a FIFO would block.
+    std::filesystem::remove("mx-font.ttf");
+    std::filesystem::create_directory("mx-font.ttf");
+    EXPECT_EQ(display.startUp(), -1);
+    std::filesystem::remove("mx-font.ttf");
+    ASSERT_EQ(mkfifo("mx-font.ttf", 0600), 0);
+    EXPECT_EQ(display.startUp(), -1);
+    std::filesystem::remove("mx-font.ttf");
     const std::string out = testing::internal::GetCapturedStdout();
+    const std::string font = "mx-font.ttf";
+    EXPECT_EQ(test::countLines(out, "ERROR: DisplayManager::startUpImpl(): Failed to open font file: '" + font + "': it is a folder"), 1);
+    EXPECT_EQ(test::countLines(out, "ERROR: DisplayManager::startUpImpl(): Failed to open font file: '" + font + "': it is a FIFO"), 1);
     EXPECT_EQ(test::countLines(out, "ERROR: DisplayManager::drawCh(): Cannot draw before display manager has been started"), 1);
     EXPECT_EQ(test::countLines(out, "ERROR: DisplayManager::swapBuffers(): Cannot swap buffers before display manager has been started"), 1);
     EXPECT_EQ(test::countLines(out, "ERROR: DisplayManager::startUpImpl(): Failed to find font file: mx-font.ttf"), 1);
@@ -331,9 +342,11 @@ TEST(DisplayFailures, RefusesToDrawBeforeStartUpAndReportsFontProblems) {
     EXPECT_EQ(display.getWindow(), nullptr);
     EXPECT_FALSE(display.isStarted());
     std::filesystem::copy_file(test::sourceDir() / "mx-font.ttf", "mx-font.ttf", std::filesystem::copy_options::overwrite_existing);
+    LogManager::getInstance().setVerbosity(1); // the notice of the font chosen is a start-up notice
     testing::internal::CaptureStdout();
     ASSERT_EQ(display.startUp(), 0);
     display.shutDown();
+    LogManager::getInstance().setVerbosity(0);
     EXPECT_EQ(test::countLines(testing::internal::GetCapturedStdout(), "INFO: DisplayManager::startUp(): Font: '" +
                                                                           (dir.getPath() / "mx-font.ttf").string() + "' (the game's)"), 1);
 }

@@ -437,7 +437,7 @@ std::vector<unsigned long> windowIconPixels(sf::Vector2u& size) {
 }
 
 TEST(E2e, TheWindowHasTheGamesIconAndASecondCopyBesideItLeavesItsLogWhole) {
-    Session s{"mx-font.ttf", "sprites", "sounds", "icons"};
+    Session s({"mx-font.ttf", "sprites", "sounds", "icons"}, {"--verbose"}); // a log with lines from the start
     ASSERT_TRUE(waitFor(s.program, 20s, showsTitle)) << s.program.text();
 
     const sf::Image icon(test::sourceDir() / "icons/moltrix-64.png");
@@ -579,8 +579,11 @@ TEST(Window, F11AndAltEnterSwitchToFullscreenAndBackWhileTheGameGoesOn) {
     ASSERT_EQ(run("xdotool key F11"), 0);
     const auto after = waitFor(s.program, 10s, [](const sf::Image& i) { return i.getSize() == sf::Vector2u(1024, 768) && timeLeft(i); });
     ASSERT_TRUE(after);
+    // The round's clock counts frames: it went on through both switches, and never faster
+    // than real time (a busy machine may make it slower; the schedule's own tests time it).
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    EXPECT_NEAR(*timeLeft(*before) - *timeLeft(*after), seconds, 1.5);
+    EXPECT_LT(*timeLeft(*after), *timeLeft(*before));
+    EXPECT_LE(*timeLeft(*before) - *timeLeft(*after), seconds + 1.0); // shown in whole seconds
     s.quit();
     EXPECT_EQ(test::countLines(s.log(), "ERROR"), 0) << s.log();
 }

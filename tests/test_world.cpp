@@ -295,6 +295,12 @@ TEST_F(World, CollisionsTellTheSideHitAndWhereTheMoverWasAndReflectBouncesOnce) 
     EXPECT_EQ(reflect(Vector(0.5f, -0.25f), Vector::UP), Vector(0.5f, -0.25f)); // heading away: a second brick
     EXPECT_EQ(reflect(Vector(0.5f, 0.25f), Vector::ZERO), Vector(0.5f, 0.25f));
 
+    // The two-object form, kept for older callers, stores what it is given, null included.
+    const EventCollision none(nullptr, nullptr);
+    EXPECT_EQ(none.obj1, nullptr);
+    EXPECT_EQ(none.obj2, nullptr);
+    EXPECT_EQ(none.positionBefore, Vector::ZERO);
+
     // A ball bounces off a brick and is put back; a cloud it was in meanwhile still learns where it came from.
     auto* ball = new Probe(journal, "ball", PERMEABLE);
     auto* brick = new Probe(journal, "brick", PERMEABLE, Vector(1.6f, 0));

@@ -86,7 +86,7 @@ def play(folder, titles):
     """The release played as a player would, recording the session into windows-session.txt;
     the world hash it printed, or None."""
     exe = os.path.join(folder, "moltrix.exe")
-    program = start([WINE, exe, "--record", "windows-session.txt"], folder)
+    program = start([WINE, exe, "--verbose", "--record", "windows-session.txt"], folder)
     title, detail = wait_for_title(program, titles)
     check(title is not None, "the title under Wine is the Linux title, cell for cell", detail)
     if title is None:

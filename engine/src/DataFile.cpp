@@ -15,7 +15,7 @@ std::optional<std::string> whyNotDataFile(const std::filesystem::path& file) {
     case fs::file_type::regular:
         break;
     case fs::file_type::not_found:
-        return "does not exist";
+        return MISSING_FILE;
     case fs::file_type::directory:
         return "is a folder";
     case fs::file_type::fifo:

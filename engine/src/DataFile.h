@@ -13,4 +13,13 @@ namespace mx {
 /// so no decoder is handed one.
 [[nodiscard]] std::optional<std::string> whyNotDataFile(const std::filesystem::path& file);
 
+/// What whyNotDataFile says of a file that is not there.
+inline constexpr const char* MISSING_FILE = "does not exist";
+
+/// Whether whyNotDataFile's reason is that the file is not there (a case some callers leave
+/// to the messages they have always given).
+[[nodiscard]] inline bool isMissing(const std::optional<std::string>& why) {
+    return why && *why == MISSING_FILE;
+}
+
 } // namespace mx

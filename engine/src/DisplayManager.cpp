@@ -122,6 +122,13 @@ int DisplayManager::startUpImpl() {
         return -1;
     }
     const std::filesystem::path fontFound = fontPath();
+    // A folder or a FIFO would reach SFML's stream, which cannot tell why it fails or blocks.
+    if (const auto why = whyNotDataFile(fontFound); why && !isMissing(why)) {
+        log.writeLog("ERROR: DisplayManager::startUpImpl(): Failed to open font file: '%s': it %s",
+                     fontFound.string().c_str(), why->c_str());
+        releaseAll();
+        return -1;
+    }
     try {
         fontStream = std::make_unique<sf::FileInputStream>(fontFound);
     } catch (const sf::Exception&) {
@@ -137,7 +144,7 @@ int DisplayManager::startUpImpl() {
         return -1;
     }
     std::error_code error;
-    log.writeLog("INFO: DisplayManager::startUp(): Font: '%s' (%s)",
+    log.writeLog(1, "INFO: DisplayManager::startUp(): Font: '%s' (%s)",
                  std::filesystem::absolute(fontFound, error).string().c_str(), ownFont ? "the game's" : "the engine's");
     glyphCache.fill(std::nullopt);
     // Cells start at fractions of a pixel (12.8 per column): unfiltered glyphs stay crisp there.

@@ -8,7 +8,8 @@
 namespace mx {
 
 EventCollision::EventCollision(Object* self, Object* other)
-    : EventCollision(self, other, self->getPosition(), Vector::ZERO) {}
+    // Stores the two pointers as given: a test may well make one of no objects at all.
+    : EventCollision(self, other, self != nullptr ? self->getPosition() : Vector::ZERO, Vector::ZERO) {}
 
 namespace {
 

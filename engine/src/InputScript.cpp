@@ -362,11 +362,21 @@ std::optional<InputScriptError> ScriptReader::cutShort(InputScript& script) cons
 
 std::optional<InputScriptError> ScriptReader::read(InputScript& script) {
     // The first line says what the file is; nothing may come before it.
-    if (readLine() != Line::TEXT || fieldCount != 2 || fields[0] != MAGIC || !parse(fields[1], version) || version == 0) {
+    if (readLine() != Line::TEXT || fieldCount != 2 || fields[0] != MAGIC) {
         return error("not an input file: its first line must be 'moltrix-input <version>'");
     }
-    if (version > InputManager::INPUT_FILE_VERSION) {
-        return error("format version " + std::to_string(version) + " is newer than this engine reads (" +
+    // A version of digits alone is one, however large: a later engine's file is told as such.
+    constexpr std::size_t SHOWN_DIGITS = 24;
+    const std::string_view versionText = fields[1];
+    const std::string shown = versionText.size() <= SHOWN_DIGITS
+                                  ? std::string(versionText)
+                                  : std::string(versionText.substr(0, SHOWN_DIGITS)) + "...";
+    if (versionText.find_first_not_of("0123456789") != std::string_view::npos ||
+        versionText.find_first_not_of('0') == std::string_view::npos) {
+        return error("the format version must be a whole number from 1 on, not '" + shown + "'");
+    }
+    if (!parse(versionText, version) || version > InputManager::INPUT_FILE_VERSION) {
+        return error("format version " + shown + " is newer than this engine reads (" +
                      std::to_string(InputManager::INPUT_FILE_VERSION) + ")");
     }
     script.version = version;

@@ -1,7 +1,9 @@
 #include <mx/LogManager.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <sstream>
 #include <string>
@@ -26,12 +28,13 @@ LogManager::LogManager() {
 LogManager::~LogManager() = default;
 
 int LogManager::startUpImpl() {
+    lostLines = 0;
     lastError.clear();
     lastLogPath.clear();
     const Opened here = open(logFile);
     if (here == Opened::YES) {
         writeLog(1, "INFO: LogManager::startUp(): Successfully started log manager");
-        writeLog("INFO: LogManager::startUp(): Logging to '%s'", lastLogPath.string().c_str());
+        writeLog(1, "INFO: LogManager::startUp(): Logging to '%s'", lastLogPath.string().c_str());
         return 0;
     }
     // A program started from a folder it cannot write (an installed game, say), or beside a
@@ -111,6 +114,15 @@ void LogManager::shutDownImpl() {
     logPath.clear();
 }
 
+void LogManager::noteLostLine(int cause) {
+    if (lostLines++ == 0) {
+        // Said once, where the person who started the program sees it: the log itself cannot.
+        std::fprintf(stderr, "ERROR: LogManager::writeLog(): Cannot write to '%s' (%s): the log's lines from here on are lost\n",
+                     logPath.string().c_str(), cause != 0 ? std::strerror(cause) : "the write failed");
+        std::fflush(stderr);
+    }
+}
+
 void LogManager::showFatal(const std::string& what) const {
     const DisplayManager& display = DisplayManager::getInstance();
     if (display.isHeadless()) {
@@ -173,11 +185,16 @@ int LogManager::composeAndWrite(const char* format, std::va_list args) {
     line << message << '\n';
 
     const std::string text = line.str();
+    // Flushed line by line, to a pipe or a file as to a terminal: what was logged is there
+    // after a crash or Ctrl-C. Lines are rare (the per-frame ones are levelled out).
     std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
     if (file) {
-        // Flushed line by line: what was logged must survive a crash. Lines are rare
-        // (the per-frame ones are levelled out), so this costs nothing noticeable.
-        *file << text << std::flush;
+        errno = 0;
+        *file << text << std::flush; // after a failure the stream stays failed: no line is half kept
+        if (!file->good()) {
+            noteLostLine(errno);
+        }
     } else {
         std::fputs("WARNING: LogManager::writeLog(): Log Manager has not started up. "
                    "Cannot write to log file.\n", stdout);

@@ -100,7 +100,7 @@ int ResourceManager::startUpImpl() {
     std::error_code error;
     const std::filesystem::path folder =
         dataFolder.empty() ? std::filesystem::current_path(error) : std::filesystem::absolute(dataFolder, error);
-    LogManager::getInstance().writeLog("INFO: ResourceManager::startUp(): Data folder: '%s'%s", folder.string().c_str(),
+    LogManager::getInstance().writeLog(1, "INFO: ResourceManager::startUp(): Data folder: '%s'%s", folder.string().c_str(),
                                        dataFolder.empty() ? " (the working folder)" : "");
     return 0;
 }
@@ -115,7 +115,14 @@ int ResourceManager::loadSprite(std::string filename, std::string label) {
     if (refusedBeforeStartUp("loadSprite", filename) || getSpriteCount() >= SPRITE_TABLE_SIZE) {
         return -1;
     }
-    std::ifstream file(resolve(filename));
+    // A folder would read as an empty header, a FIFO or a device would block the game.
+    const std::filesystem::path path = resolve(filename);
+    if (const auto why = whyNotDataFile(path); why && !isMissing(why)) {
+        LogManager::getInstance().writeLog("ERROR: ResourceManager::loadSprite(): Failed to open file: '%s': it %s",
+                                           filename.c_str(), why->c_str());
+        return -1;
+    }
+    std::ifstream file(path);
     if (!file.is_open()) {
         LogManager::getInstance().writeLog("ERROR: ResourceManager::loadSprite(): Failed to open file: '%s'", filename.c_str());
         return -1;
@@ -232,9 +239,17 @@ int ResourceManager::loadSound(std::string filename, std::string label) {
     if (refusedBeforeStartUp("loadSound", filename) || getSoundCount() >= SOUND_TABLE_SIZE) {
         return -1;
     }
+    // A folder, a FIFO or a device would hold SFML's decoders for ever; a missing file is
+    // left to SFML, which says so on its error stream.
+    const std::filesystem::path file = resolve(filename);
+    if (const auto why = whyNotDataFile(file); why && !isMissing(why)) {
+        LogManager::getInstance().writeLog("ERROR: ResourceManager::loadSound(): Cannot play '%s': it %s", filename.c_str(),
+                                           why->c_str());
+        return -1;
+    }
     auto sound = std::make_unique<Sound>();
-    if (!sound->loadFromFile(resolve(filename))) {
-        return -1; // SFML has said why on its error stream
+    if (!sound->loadFromFile(file)) {
+        return -1;
     }
     sound->setLabel(std::move(label));
     sounds.push_back(std::move(sound));

@@ -17,7 +17,7 @@ struct EventCollision : Event {
     static constexpr const char* TYPE = "CollisionEvent"; ///< the type of collision events
 
     /// The event for self, which collided with other; it was at self's present position
-    /// before the move, and no side is told (normal ZERO).
+    /// before the move (ZERO when self is null), and no side is told (normal ZERO).
     EventCollision(Object* self, Object* other);
 
     /// The event for self, which collided with other: self was at selfBefore before this

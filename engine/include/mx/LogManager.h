@@ -69,8 +69,14 @@ public:
     void setShowStepCount(bool show) { showStepCount = show; }
     /// The highest level a levelled line may have and still be written (0 by default).
     [[nodiscard]] std::uint8_t getVerbosity() const { return verbosity; }
-    /// Sets the highest level written: 1 start and exit notices, 2 frame profiles, 3 lag.
+    /// Sets the highest level written: 1 start and exit notices (where the log, the font and
+    /// the data folder are), 2 frame profiles, 3 lag. Set it before start-up to see them all.
     void setVerbosity(std::uint8_t level) { verbosity = level; }
+
+    /// How many lines since the last start-up could not be written to the log file (a full
+    /// disk, say): the first such failure is said once on standard error, and a program
+    /// that ends with lines lost should not report success. Kept after shut-down.
+    [[nodiscard]] unsigned long long getLostLineCount() const { return lostLines; }
 
 private:
     friend class Immortal<LogManager>;
@@ -94,6 +100,8 @@ private:
 
     /// The routine both forms share: compose, then write to the console and the file.
     int composeAndWrite(const char* format, std::va_list args);
+    /// Counts a line the file did not take, saying so on standard error the first time.
+    void noteLostLine(int cause);
 
     bool showTime = true;
     bool showStepCount = true;
@@ -104,6 +112,7 @@ private:
     std::filesystem::path logPath;
     std::filesystem::path lastLogPath; ///< where the last start-up logged, absolute, kept after shut-down
     std::string lastError;             ///< the last ERROR line since start-up, for showFatal
+    unsigned long long lostLines = 0;  ///< lines the file did not take since start-up
 };
 
 } // namespace mx
