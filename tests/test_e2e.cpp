@@ -416,6 +416,55 @@ TEST(E2e, WithoutTheFontOrADisplayItFailsToStart) {
     EXPECT_EQ(test::countLines(headless.text(), "Failed to start engine"), 1);
 }
 
+TEST(E2e, AFreshStartLogsNothingButALostLogOrABadFileIsToldAndNeverEndsInSuccess) {
+    test::ScratchDir dir{"mx-font.ttf", "sprites", "sounds"};
+    const std::filesystem::path log = dir.getPath() / "Moltrix.log";
+    // At the default verbosity a start, a run and its end write nothing; --verbose shows the notices.
+    EXPECT_EQ(runToTheEnd(dir, "quiet", {"--headless", "--frames", "30"}).empty(), false);
+    EXPECT_TRUE(std::filesystem::exists(log));
+    EXPECT_EQ(test::readFile(log), "");
+    runToTheEnd(dir, "verbose", {"--headless", "--frames", "30", "--verbose"});
+    EXPECT_EQ(test::countLines(test::readFile(log), "INFO: LogManager::startUp(): Logging to '" + log.string() + "'"), 1);
+    EXPECT_EQ(test::countLines(test::readFile(log), "INFO: ResourceManager::startUp(): Data folder: '"), 1);
+
+    // A log no line can be written to (the file may grow no more, as on a full disk): said once, and exit 1.
+    // Through a pipe, which no file size limit stops: what it says, then its exit code.
+    Program full(dir.getPath(), "sh", dir.getPath() / "full.txt", false,
+                 {"-c", "(trap '' XFSZ; ulimit -f 0; \"$0\" --headless --frames 30 --verbose; echo \"exit $?\") 2>&1 | cat",
+                  MOLTRIX_GAME_BINARY});
+    EXPECT_EQ(full.exit(60s), 0) << full.text();
+    EXPECT_EQ(test::countLines(full.text(), "exit 1"), 1) << full.text();
+    EXPECT_EQ(test::countLines(full.text(), "ERROR: LogManager::writeLog(): Cannot write to 'Moltrix.log' (File too large): "
+                                            "the log's lines from here on are lost"), 1) << full.text();
+    EXPECT_EQ(test::countLines(full.text(), " lines could not be written to the log"), 1) << full.text();
+
+    // Files that are no files where the data lies: the game runs on without them, a round
+    // included (the nests load theirs when SPACE starts it), and names each in the log.
+    std::filesystem::remove("sprites/nest.txt");
+    ASSERT_EQ(::mkfifo("sprites/nest.txt", 0600), 0);
+    std::filesystem::remove("sprites/logo.txt");
+    std::filesystem::create_symlink("/dev/zero", "sprites/logo.txt");
+    std::filesystem::remove("sounds/BirdCall_Sonavox.mp3");
+    std::filesystem::create_directory("sounds/BirdCall_Sonavox.mp3");
+    const std::string round = (test::sourceDir() / "tests/data/full-round.txt").string();
+    // Nests without their sprite are smaller: the replay leaves the recorded world, and its
+    // first checkpoint after the start says so (exit 3), which proves the game went on.
+    EXPECT_NE(runToTheEnd(dir, "hostile", {"--replay", round, "--headless", "--frames", "200"}, false,
+                          MOLTRIX_GAME_BINARY, 3), "");
+    const std::string said = test::readFile(log);
+    EXPECT_EQ(test::countLines(said, "Failed to open file: 'sprites/nest.txt': it is a FIFO"), 4) << said; // one a nest
+    EXPECT_EQ(test::countLines(said, "Failed to open file: 'sprites/logo.txt': it is a device"), 1) << said;
+    EXPECT_EQ(test::countLines(said, "Cannot play 'sounds/BirdCall_Sonavox.mp3': it is a folder"), 1) << said;
+
+    // With a window but without a font it cannot start: the reason, then the program's own line, exit -1.
+    std::filesystem::remove("mx-font.ttf");
+    std::filesystem::create_directory("mx-font.ttf");
+    runToTheEnd(dir, "fontless", {"--frames", "3"}, true, MOLTRIX_GAME_BINARY, 255); // a headless run draws no text
+    EXPECT_EQ(test::countLines(test::readFile(dir.getPath() / "fontless-output.txt"),
+                               "ERROR: DisplayManager::startUpImpl(): Failed to open font file: 'mx-font.ttf': it is a folder"), 1);
+    EXPECT_EQ(test::countLines(test::readFile(dir.getPath() / "fontless-output.txt"), "Failed to start engine"), 1);
+}
+
 /// The icon the window gives the window manager (WM_HINTS' pixmap), pixel by pixel as 0xRRGGBB;
 /// empty while there is none.
 std::vector<unsigned long> windowIconPixels(sf::Vector2u& size) {

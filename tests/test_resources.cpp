@@ -127,6 +127,38 @@ TEST_F(Resources, BadFilesEndQuicklyWithALogLineAndTheTableHasALimit) {
     EXPECT_EQ(GetCapturedStdout(), ""); // full: the file is not even opened
 }
 
+#ifndef _WIN32
+// What is not a file in a sprite's or a sound's place is named for what it is and never
+// opened: a folder would read as an empty header, a FIFO or a device would block the game.
+TEST_F(Resources, HostileFilesThatAreNoFilesAreNamedAndNeverOpened) {
+    std::filesystem::create_directory("folder");
+    ASSERT_EQ(::mkfifo("fifo", 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", "device");
+    std::filesystem::create_symlink("gone", "dangling");
+    const std::pair<const char*, const char*> cases[] = {
+        {"folder", "is a folder"}, {"fifo", "is a FIFO"}, {"device", "is a device"}};
+    for (const auto& [file, reason] : cases) {
+        CaptureStdout();
+        EXPECT_EQ(rm().loadSprite(file, "x"), -1);
+        EXPECT_EQ(rm().loadSound(file, "x"), -1);
+        const std::string out = GetCapturedStdout();
+        EXPECT_EQ(test::countLines(out, std::string("ERROR: ResourceManager::loadSprite(): Failed to open file: '") + file +
+                                            "': it " + reason), 1) << out;
+        EXPECT_EQ(test::countLines(out, std::string("ERROR: ResourceManager::loadSound(): Cannot play '") + file +
+                                            "': it " + reason), 1) << out;
+    }
+    // A link to nothing is a missing file, told as one always was: the sprite loader logs it,
+    // the sound loader leaves it to SFML.
+    CaptureStdout();
+    EXPECT_EQ(rm().loadSprite("dangling", "x"), -1);
+    EXPECT_EQ(rm().loadSound("dangling", "x"), -1);
+    const std::string out = GetCapturedStdout();
+    EXPECT_EQ(test::countLines(out, "ERROR: ResourceManager::loadSprite(): Failed to open file: 'dangling'"), 1) << out;
+    EXPECT_EQ(test::countLines(out, "loadSound"), 0) << out;
+    EXPECT_EQ(rm().getSpriteCount() + rm().getSoundCount(), 0);
+}
+#endif
+
 /// A silent sound file of some seconds, written where the test runs.
 std::string silence(const char* name, float seconds) {
     const std::vector<std::int16_t> samples(static_cast<std::size_t>(22050 * seconds), 0);
