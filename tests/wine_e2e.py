@@ -106,7 +106,7 @@ def play(folder, titles):
     log = os.path.join(folder, "Moltrix.log")
     content = open(log, "rb").read() if os.path.isfile(log) else b""
     text = content.decode(errors="replace")
-    check(b"\0" not in content and text.split("\n", 1)[0].endswith("Successfully started log manager") and
+    check(b"\0" not in content and text.split("\n", 1)[0].rstrip("\r").endswith("Successfully started log manager") and
           "Logging to '" in text and not errors_in(text),
           "the log is beside the program, whole (its first line kept, no NUL bytes), without errors", text[:500])
     played = world_hash(output)
