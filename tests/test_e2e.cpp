@@ -329,6 +329,9 @@ TEST(E2e, AWindowedRecordingEndedByASignalIsWholeAndAKilledOneLeavesItsPartToRep
         if (number == SIGKILL) {
             EXPECT_EQ(program.exit(10s), 128);
             EXPECT_EQ(test::readFile("s.txt"), older);
+            // What it wrote to its output file before the kill is there: each line was flushed.
+            EXPECT_EQ(test::countLines(program.text(), "INFO: InputManager::startRecording(): Recording into 's.txt.partial'"), 1)
+                << program.text();
             // The part on the disk replays to its last checkpoint, says where it was cut, and fails.
             const std::string part = test::readFile("s.txt.partial");
             Program replay(dir.getPath(), MOLTRIX_GAME_BINARY, dir.getPath() / "replay.txt", false, {"--replay", "s.txt.partial", "--headless"});
