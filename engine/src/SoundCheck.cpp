@@ -373,9 +373,10 @@ std::optional<std::string> whyNotMpeg(Bytes file) {
 
 // ---- WAV -------------------------------------------------------------------------------
 
-/// SFML's WAV reader asks for at most this many channels' places, then reads as many as the
-/// file has.
-constexpr unsigned MAX_WAV_CHANNELS = 20;
+/// The most channels SFML's WAV reader names: past 8 its decoder calls the rest auxiliary,
+/// which the reader does not know (an assertion fails, in builds that keep them), and past
+/// 20 it reads the channel map beyond the room it gave.
+constexpr unsigned MAX_WAV_CHANNELS = 8;
 
 std::uint64_t littleEndian(const unsigned char* p, int bytes) {
     std::uint64_t value = 0;

@@ -27,7 +27,7 @@ inline constexpr std::uint64_t MAX_SOUND_SAMPLES = std::uint64_t{1} << 27;
 /// (dr_mp3) decodes: the decoder frees the buffer on that failure and the reader's
 /// destructor frees it again. This replays the decoder's search for that first frame on
 /// the same bytes it would read, and refuses the file unless the frame decodes. A WAV file
-/// of more channels than SFML's WAV reader has room for in its channel map is refused too.
+/// of more channels than SFML's WAV reader can name (8) is refused too.
 [[nodiscard]] std::optional<std::string> whyNotSound(std::span<const unsigned char> file);
 
 /// Reads a whole sound file to check and decode from memory, so that what was checked is
