@@ -3,7 +3,7 @@
 # there. They are kept in MOLTRIX_SFML_CACHE, in a folder named after what they are built
 # from and with (the pinned list, the way they are built, the compiler or cross toolchain),
 # so that a new build folder, or another checkout pointed at the same cache, builds them
-# only when one of those changes.
+# only when one of those (or a patch in cmake/sfml) changes.
 if(CMAKE_VERSION VERSION_LESS 3.28)
     message(FATAL_ERROR "MOLTRIX_BUILD_SFML: SFML 3.1 needs CMake 3.28 or newer, and this is CMake ${CMAKE_VERSION} "
                         "(on Debian 12, install cmake from bookworm-backports)")
@@ -19,8 +19,11 @@ endif()
 
 function(moltrix_sfml_key out)
     set(what "${CMAKE_CXX_COMPILER_ID} ${CMAKE_CXX_COMPILER_VERSION} ${CMAKE_CXX_COMPILER} ${CMAKE_SYSTEM_NAME}")
+    # The patches and the script that applies them change what is built too.
+    file(GLOB patches ${PROJECT_SOURCE_DIR}/cmake/sfml/*.patch)
+    list(SORT patches)
     foreach(file ${PROJECT_SOURCE_DIR}/cmake/sfml-sources.txt ${PROJECT_SOURCE_DIR}/cmake/sfml/CMakeLists.txt
-                 ${CMAKE_TOOLCHAIN_FILE})
+                 ${PROJECT_SOURCE_DIR}/cmake/sfml/ApplyPatch.cmake ${patches} ${CMAKE_TOOLCHAIN_FILE})
         file(READ ${file} content)
         string(APPEND what "${content}")
     endforeach()

@@ -2,15 +2,28 @@
 
 #include <algorithm>
 
+#include <mx/LogManager.h>
+
+#include "SoundCheck.h"
 #include "Volume.h"
 
 namespace mx {
 
 bool Music::openFromFile(const std::filesystem::path& file) {
-    auto opened = std::make_unique<sf::Music>();
-    if (!opened->openFromFile(file)) {
+    // Streamed from the bytes that were checked, so a damaged file never reaches a decoder
+    // that would crash on it.
+    std::vector<unsigned char> read;
+    if (const auto problem = readSoundFile(file, read)) {
+        LogManager::getInstance().writeLog("ERROR: Music::openFromFile(): Cannot use '%s': %s", file.string().c_str(),
+                                           problem->c_str());
         return false;
     }
+    auto opened = std::make_unique<sf::Music>();
+    if (!opened->openFromMemory(read.data(), read.size())) {
+        return false;
+    }
+    music.reset(); // the old stream reads the old bytes until it is gone
+    bytes = std::move(read); // a vector's move keeps its storage where the stream reads it
     music = std::move(opened);
     music->setLooping(looping);
     applyVolume();

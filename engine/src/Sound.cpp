@@ -1,7 +1,11 @@
 #include <mx/Sound.h>
 
 #include <algorithm>
+#include <vector>
 
+#include <mx/LogManager.h>
+
+#include "SoundCheck.h"
 #include "Volume.h"
 
 namespace mx {
@@ -16,7 +20,16 @@ bool playing(const sf::Sound& sound) {
 
 bool Sound::loadFromFile(const std::filesystem::path& file) {
     voices.clear();
-    if (!buffer.loadFromFile(file)) {
+    // Checked and decoded from one reading of the file: a damaged one never reaches a decoder
+    // that would crash on it, nor swaps itself in between.
+    std::vector<unsigned char> bytes;
+    auto problem = readSoundFile(file, bytes);
+    if (!problem) {
+        problem = decodeSound(bytes, buffer);
+    }
+    if (problem) {
+        LogManager::getInstance().writeLog("ERROR: Sound::loadFromFile(): Cannot use '%s': %s", file.string().c_str(),
+                                           problem->c_str());
         return false;
     }
     voices.push_back(Voice{std::make_unique<sf::Sound>(buffer), 0});

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <SFML/Audio/Music.hpp>
 
@@ -12,8 +13,9 @@ namespace mx {
 /// A tune streamed from its file while it plays, rather than held in memory: background
 /// music. Owned by the resource manager (ResourceManager::loadMusic), which hands out plain
 /// pointers to it. It loops unless told not to, and is heard at its volume times the master
-/// volume (ResourceManager::setMasterVolume). The file stays open, and must stay in place,
-/// while the music lives.
+/// volume (ResourceManager::setMasterVolume). The file is read whole when opened (and
+/// checked, so that a damaged one is refused rather than crash a decoder): it may change or
+/// go afterwards.
 class Music {
 public:
     Music() = default;
@@ -22,7 +24,7 @@ public:
     Music& operator=(const Music&) = delete;
 
     /// Opens a file to stream (any format SFML decodes: OGG, FLAC, WAV, MP3); false when it
-    /// is missing or no such format.
+    /// is missing, damaged (logged) or no such format.
     [[nodiscard]] bool openFromFile(const std::filesystem::path& file);
 
     /// Plays from where it was paused, or from the start; does nothing until a file is open.
@@ -58,6 +60,7 @@ private:
     /// Gives the stream this music's volume times the master volume.
     void applyVolume();
 
+    std::vector<unsigned char> bytes; ///< the file, which the stream reads: it outlives the stream
     std::unique_ptr<sf::Music> music;
     std::string label;
     float volume = 100.0f;
