@@ -244,7 +244,7 @@ TEST_F(DamagedGameData, TheGameRunsOnWithoutADamagedSoundAndSaysWhichOne) {
     const std::string log = GetCapturedStdout();
     EXPECT_EQ(test::countLines(log, "ERROR: "), 1) << log;
     EXPECT_EQ(test::countLines(log, "ERROR: Sound::loadFromFile(): Cannot use '"), 1) << log;
-    EXPECT_EQ(test::countLines(log, "sounds/BirdCall_Sonavox.mp3': is no sound: "), 1) << log;
+    EXPECT_EQ(test::countLines(log, "sounds/BirdCall_Sonavox.mp3': it is no sound: "), 1) << log;
     EXPECT_EQ(test::countLines(log, "world hash: "), 1) << log;
 }
 

@@ -13,13 +13,14 @@ bool Music::openFromFile(const std::filesystem::path& file) {
     // Streamed from the bytes that were checked, so a damaged file never reaches a decoder
     // that would crash on it.
     std::vector<unsigned char> read;
-    if (const auto problem = readSoundFile(file, read)) {
-        LogManager::getInstance().writeLog("ERROR: Music::openFromFile(): Cannot use '%s': %s", file.string().c_str(),
-                                           problem->c_str());
-        return false;
-    }
     auto opened = std::make_unique<sf::Music>();
-    if (!opened->openFromMemory(read.data(), read.size())) {
+    auto problem = readSoundFile(file, read);
+    if (!problem && !opened->openFromMemory(read.data(), read.size())) {
+        problem = "is in no sound format SFML decodes";
+    }
+    if (problem) {
+        LogManager::getInstance().writeLog("ERROR: Music::openFromFile(): Cannot use '%s': it %s", file.string().c_str(),
+                                           problem->c_str());
         return false;
     }
     music.reset(); // the old stream reads the old bytes until it is gone

@@ -273,8 +273,7 @@ int ResourceManager::loadMusic(std::string filename, std::string label) {
     }
     auto tune = std::make_unique<Music>();
     if (!tune->openFromFile(file)) {
-        log.writeLog("ERROR: ResourceManager::loadMusic(): Cannot play '%s': no sound format SFML decodes", filename.c_str());
-        return -1;
+        return -1; // it has said why
     }
     tune->setLabel(std::move(label));
     music.push_back(std::move(tune));

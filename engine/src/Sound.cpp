@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <vector>
 
+#include <SFML/System/Err.hpp>
+
 #include <mx/LogManager.h>
 
+#include "DataFile.h"
 #include "SoundCheck.h"
 #include "Volume.h"
 
@@ -27,8 +30,13 @@ bool Sound::loadFromFile(const std::filesystem::path& file) {
     if (!problem) {
         problem = decodeSound(bytes, buffer);
     }
+    if (problem && *problem == MISSING_FILE) {
+        // A missing sound is not the log's business: SFML's error stream has always said it.
+        sf::err() << "Failed to open sound file '" << file.string() << "': it does not exist" << std::endl;
+        return false;
+    }
     if (problem) {
-        LogManager::getInstance().writeLog("ERROR: Sound::loadFromFile(): Cannot use '%s': %s", file.string().c_str(),
+        LogManager::getInstance().writeLog("ERROR: Sound::loadFromFile(): Cannot use '%s': it %s", file.string().c_str(),
                                            problem->c_str());
         return false;
     }

@@ -463,12 +463,12 @@ std::optional<std::string> whyNotSound(Bytes file) {
 std::optional<std::string> readSoundFile(const std::filesystem::path& file, std::vector<unsigned char>& bytes) {
     bytes.clear();
     if (auto problem = whyNotDataFile(file)) {
-        return "it " + *problem;
+        return *problem;
     }
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(file, error);
     if (error) {
-        return "it cannot be read (" + error.message() + ")";
+        return "cannot be read (" + error.message() + ")";
     }
     if (size > MAX_SOUND_FILE_BYTES) {
         return "is no sound: larger than " + std::to_string(MAX_SOUND_FILE_BYTES >> 20) + " MiB";
@@ -479,7 +479,7 @@ std::optional<std::string> readSoundFile(const std::filesystem::path& file, std:
     // A file that shrank while read is read as far as it goes; one that grew, to its old size.
     bytes.resize(static_cast<std::size_t>(in.gcount()));
     if (in.bad()) {
-        return "it cannot be read (a read failed)";
+        return "cannot be read (a read failed)";
     }
     return whyNotSound(bytes);
 }
@@ -487,7 +487,7 @@ std::optional<std::string> readSoundFile(const std::filesystem::path& file, std:
 std::optional<std::string> decodeSound(Bytes file, sf::SoundBuffer& buffer) {
     sf::InputSoundFile decoder;
     if (!decoder.openFromMemory(file.data(), file.size())) {
-        return "no sound format SFML decodes";
+        return "is in no sound format SFML decodes";
     }
     const std::uint64_t claimed = decoder.getSampleCount();
     if (claimed > MAX_SOUND_SAMPLES) {

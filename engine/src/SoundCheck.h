@@ -31,7 +31,8 @@ inline constexpr std::uint64_t MAX_SOUND_SAMPLES = std::uint64_t{1} << 27;
 [[nodiscard]] std::optional<std::string> whyNotSound(std::span<const unsigned char> file);
 
 /// Reads a whole sound file to check and decode from memory, so that what was checked is
-/// what SFML decodes. A reason ("it does not exist", "is no sound: ...") when it is no data
+/// what SFML decodes. A reason to follow "it " ("does not exist", "is a folder", "is no
+/// sound: ...") when it is no data
 /// file (whyNotDataFile), is larger than MAX_SOUND_FILE_BYTES, cannot be read, or fails
 /// whyNotSound.
 [[nodiscard]] std::optional<std::string> readSoundFile(const std::filesystem::path& file,
