@@ -126,6 +126,21 @@ protected:
     }
 };
 
+/// A WorldTest with the resource manager started afresh, and stopped after.
+class ResourceTest : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        rm().shutDown();
+        ASSERT_EQ(rm().startUp(), 0);
+    }
+    void TearDown() override {
+        WorldTest::TearDown();
+        rm().shutDown();
+    }
+    static mx::ResourceManager& rm() { return mx::ResourceManager::getInstance(); }
+};
+
 #ifndef _WIN32 // tests with a window drive it through X11: on Linux only
 
 /// A WorldTest with a started display (with the repository's font) and input.

@@ -67,18 +67,8 @@ Bytes operator+(Bytes a, const Bytes& b) {
     return a;
 }
 
-class HostileSounds : public test::WorldTest {
+class HostileSounds : public test::ResourceTest {
 protected:
-    void SetUp() override {
-        WorldTest::SetUp();
-        rm().shutDown();
-        ASSERT_EQ(rm().startUp(), 0);
-    }
-    void TearDown() override {
-        WorldTest::TearDown();
-        rm().shutDown();
-    }
-    static ResourceManager& rm() { return ResourceManager::getInstance(); }
     test::ScratchDir dir{"sounds"};
 };
 

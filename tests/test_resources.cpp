@@ -16,18 +16,8 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 
-class Resources : public test::WorldTest {
+class Resources : public test::ResourceTest {
 protected:
-    void SetUp() override {
-        WorldTest::SetUp();
-        rm().shutDown();
-        ASSERT_EQ(rm().startUp(), 0);
-    }
-    void TearDown() override {
-        WorldTest::TearDown();
-        rm().shutDown();
-    }
-    static ResourceManager& rm() { return ResourceManager::getInstance(); }
     /// Loads a file of this content; returns the result and what was logged.
     static std::pair<int, std::string> load(const std::string& content, const std::string& label = "s") {
         std::ofstream("sprite.txt", std::ios::binary) << content;
