@@ -134,17 +134,17 @@ TEST_F(Resources, HostileFilesThatAreNoFilesAreNamedAndNeverOpened) {
         const std::string out = GetCapturedStdout();
         EXPECT_EQ(test::countLines(out, std::string("ERROR: ResourceManager::loadSprite(): Failed to open file: '") + file +
                                             "': it " + reason), 1) << out;
-        EXPECT_EQ(test::countLines(out, std::string("ERROR: ResourceManager::loadSound(): Cannot play '") + file +
+        EXPECT_EQ(test::countLines(out, std::string("ERROR: Sound::loadFromFile(): Cannot use '") + file +
                                             "': it " + reason), 1) << out;
     }
     // A link to nothing is a missing file, told as one always was: the sprite loader logs it,
-    // the sound loader leaves it to SFML.
+    // the sound loader says it on SFML's error stream.
     CaptureStdout();
     EXPECT_EQ(rm().loadSprite("dangling", "x"), -1);
     EXPECT_EQ(rm().loadSound("dangling", "x"), -1);
     const std::string out = GetCapturedStdout();
     EXPECT_EQ(test::countLines(out, "ERROR: ResourceManager::loadSprite(): Failed to open file: 'dangling'"), 1) << out;
-    EXPECT_EQ(test::countLines(out, "loadSound"), 0) << out;
+    EXPECT_EQ(test::countLines(out, "Sound::loadFromFile"), 0) << out;
     EXPECT_EQ(rm().getSpriteCount() + rm().getSoundCount(), 0);
 }
 #endif
@@ -271,14 +271,14 @@ TEST_F(Resources, MusicStreamsInALoopAndFilesThatAreNoMusicAreRefusedWithALogLin
     tune->play();
     std::filesystem::create_directory("folder.ogg");
     std::vector<std::pair<std::string, std::string>> bad = {
-        {"missing.ogg", "ResourceManager::loadMusic(): Cannot play 'missing.ogg': it does not exist"},
-        {"folder.ogg", "ResourceManager::loadMusic(): Cannot play 'folder.ogg': it is a folder"},
+        {"missing.ogg", "Music::openFromFile(): Cannot use 'missing.ogg': it does not exist"},
+        {"folder.ogg", "Music::openFromFile(): Cannot use 'folder.ogg': it is a folder"},
     };
     const std::string notAudio = (test::sourceDir() / "tests/data/not-audio.mp3").string();
     bad.emplace_back(notAudio, "Music::openFromFile(): Cannot use '" + notAudio + "': it is in no sound format SFML decodes");
 #ifndef _WIN32
     ASSERT_EQ(::mkfifo("fifo.ogg", 0600), 0);
-    bad.emplace_back("fifo.ogg", "ResourceManager::loadMusic(): Cannot play 'fifo.ogg': it is a FIFO");
+    bad.emplace_back("fifo.ogg", "Music::openFromFile(): Cannot use 'fifo.ogg': it is a FIFO");
 #endif
     for (const auto& [file, reason] : bad) { // a FIFO waited on would hang the test here
         CaptureStdout();

@@ -239,17 +239,9 @@ int ResourceManager::loadSound(std::string filename, std::string label) {
     if (refusedBeforeStartUp("loadSound", filename) || getSoundCount() >= SOUND_TABLE_SIZE) {
         return -1;
     }
-    // A folder, a FIFO or a device would hold SFML's decoders for ever; a missing file is
-    // left to SFML, which says so on its error stream.
-    const std::filesystem::path file = resolve(filename);
-    if (const auto why = whyNotDataFile(file); why && !isMissing(why)) {
-        LogManager::getInstance().writeLog("ERROR: ResourceManager::loadSound(): Cannot play '%s': it %s", filename.c_str(),
-                                           why->c_str());
-        return -1;
-    }
     auto sound = std::make_unique<Sound>();
-    if (!sound->loadFromFile(file)) {
-        return -1;
+    if (!sound->loadFromFile(resolve(filename))) {
+        return -1; // it has said why
     }
     sound->setLabel(std::move(label));
     sounds.push_back(std::move(sound));
@@ -264,15 +256,8 @@ int ResourceManager::loadMusic(std::string filename, std::string label) {
     if (refusedBeforeStartUp("loadMusic", filename) || getMusicCount() >= MUSIC_TABLE_SIZE) {
         return -1;
     }
-    LogManager& log = LogManager::getInstance();
-    const std::filesystem::path file = resolve(filename);
-    // A FIFO or a device would hold the stream, and the game, for ever.
-    if (const auto problem = whyNotDataFile(file)) {
-        log.writeLog("ERROR: ResourceManager::loadMusic(): Cannot play '%s': it %s", filename.c_str(), problem->c_str());
-        return -1;
-    }
     auto tune = std::make_unique<Music>();
-    if (!tune->openFromFile(file)) {
+    if (!tune->openFromFile(resolve(filename))) {
         return -1; // it has said why
     }
     tune->setLabel(std::move(label));

@@ -23,8 +23,9 @@ public:
     Music(const Music&) = delete;
     Music& operator=(const Music&) = delete;
 
-    /// Opens a file to stream (any format SFML decodes: OGG, FLAC, WAV, MP3); false when it
-    /// is missing, damaged (logged) or no such format.
+    /// Opens a file to stream (any format SFML decodes: OGG, FLAC, WAV, MP3); false, with a
+    /// log line naming it and why, when it is missing, no regular file (a FIFO is never
+    /// opened), damaged or in no such format.
     [[nodiscard]] bool openFromFile(const std::filesystem::path& file);
 
     /// Plays from where it was paused, or from the start; does nothing until a file is open.

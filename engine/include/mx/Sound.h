@@ -33,8 +33,9 @@ public:
     Sound(const Sound&) = delete;
     Sound& operator=(const Sound&) = delete;
 
-    /// Decodes a file into the buffer and binds a voice to it; false, with a log line naming
-    /// the file and why, when it is missing, damaged or no format SFML decodes.
+    /// Decodes a file into the buffer and binds a voice to it. False, with a log line naming
+    /// the file and why, when it is a folder, a FIFO or a device (never opened), damaged or
+    /// in no format SFML decodes; false when it is missing, which SFML's error stream tells.
     [[nodiscard]] bool loadFromFile(const std::filesystem::path& file);
 
     /// Plays the sound from its start on a voice of its own: one that is free, or, when all
