@@ -30,7 +30,7 @@ bool Sound::loadFromFile(const std::filesystem::path& file) {
     if (!problem) {
         problem = decodeSound(bytes, buffer);
     }
-    if (problem && *problem == MISSING_FILE) {
+    if (isMissing(problem)) {
         // A missing sound is not the log's business: SFML's error stream has always said it.
         sf::err() << "Failed to open sound file '" << file.string() << "': it does not exist" << std::endl;
         return false;
